@@ -1,0 +1,12 @@
+import pytest
+
+import velloquin
+
+
+def test_core_version():
+    assert velloquin.core_version() == "0.5.0"
+
+
+def test_core_version_takes_no_arguments():
+    with pytest.raises(TypeError):
+        velloquin.core_version(1)
