@@ -1,5 +1,6 @@
 #include "python/arguments.h"
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,9 @@ void add_note(const std::string& note) {
 
 bool bind_arguments(const char* function, std::span<const Parameter> parameters, PyObject* args,
                     PyObject* kwargs, std::span<PyObject*> bound) {
+  if (bound.size() != parameters.size()) {
+    throw std::logic_error(std::string(function) + ": one bound slot per parameter is needed");
+  }
   for (PyObject*& slot : bound) slot = nullptr;
 
   std::size_t positional = 0;

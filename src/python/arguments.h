@@ -19,7 +19,7 @@ struct Parameter {
 // Binds positional and keyword arguments to `parameters` (keyword-only ones last), writing a
 // borrowed reference per parameter into `bound` (nullptr when not passed). Unknown keywords,
 // a parameter given twice, missing required parameters and surplus positional arguments
-// raise TypeError; false is then returned.
+// raise TypeError; false is then returned. `bound` needs one slot per parameter.
 [[nodiscard]] bool bind_arguments(const char* function, std::span<const Parameter> parameters,
                                   PyObject* args, PyObject* kwargs, std::span<PyObject*> bound);
 

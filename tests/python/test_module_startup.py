@@ -127,14 +127,6 @@ def test_execution_step_stops_at_a_failing_lookup_of_all():
         fresh_module(lambda m: setattr(m, "__getattr__", broken_getattr))
 
 
-def test_core_version():
-    assert velloquin.core_version() == "0.5.0"
-    with pytest.raises(TypeError):
-        velloquin.core_version(1)
-    with pytest.raises(TypeError):
-        velloquin.core_version(x=1)
-
-
 # A C++ failure inside an entry point must surface as the internal-fault exception, which
 # derives from BaseException only. Running out of address space while the row's message is
 # copied is a real such failure; it runs in a child so the limit stays there.
