@@ -93,20 +93,6 @@ struct JsonBuilder {
   }
 };
 
-class FromJsonDepth {
- public:
-  FromJsonDepth() : entered_(Py_EnterRecursiveCall(" while converting a JSON value") == 0) {}
-  ~FromJsonDepth() {
-    if (entered_) Py_LeaveRecursiveCall();
-  }
-  FromJsonDepth(const FromJsonDepth&) = delete;
-  FromJsonDepth& operator=(const FromJsonDepth&) = delete;
-  bool entered() const { return entered_; }
-
- private:
-  bool entered_;
-};
-
 OwnedRef string_object(const std::string& text) {
   return OwnedRef::steal(
       PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr));
@@ -152,7 +138,7 @@ Result<nlohmann::json, MarshalError> to_json(PyObject* object) {
 }
 
 OwnedRef from_json(const nlohmann::json& value) {
-  FromJsonDepth depth;
+  marshal_detail::DepthGuard depth(" while converting a JSON value");
   if (!depth.entered()) return {};
   using Type = nlohmann::json::value_t;
   switch (value.type()) {

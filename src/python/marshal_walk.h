@@ -65,7 +65,7 @@ inline constexpr std::string_view kBytes =
 // or self-containing data fails with RecursionError instead of exhausting the C stack.
 class DepthGuard {
  public:
-  DepthGuard() : entered_(Py_EnterRecursiveCall(" while converting a Python value") == 0) {}
+  explicit DepthGuard(const char* where) : entered_(Py_EnterRecursiveCall(where) == 0) {}
   ~DepthGuard() {
     if (entered_) Py_LeaveRecursiveCall();
   }
@@ -169,7 +169,7 @@ WalkResult<Builder> walk_string(Builder& builder, PyObject* object) {
 // The cheap exact-type checks come first, then the abstract sequence and mapping protocols.
 template <class Builder>
 WalkResult<Builder> walk(Builder& builder, PyObject* object) {
-  DepthGuard depth;
+  DepthGuard depth(" while converting a Python value");
   if (!depth.entered()) return err(from_python_exception());
 
   if (object == Py_None) return builder.null();
