@@ -2,42 +2,45 @@
 #include <Python.h>
 
 #include "core/version.h"
+#include "python/error_registration.h"
+#include "python/internal_fault.h"
+#include "python/module_items.h"
 
+namespace velloquin::python {
 namespace {
 
 PyObject* core_version(PyObject*, PyObject*) {
-  return PyUnicode_FromStringAndSize(velloquin::core::kVersion.data(),
-                                     static_cast<Py_ssize_t>(velloquin::core::kVersion.size()));
+  return guard_entry<PyObject*>(nullptr, [] {
+    return PyUnicode_FromStringAndSize(velloquin::core::kVersion.data(),
+                                       static_cast<Py_ssize_t>(velloquin::core::kVersion.size()));
+  });
 }
 
 PyMethodDef kCoreVersion = {"core_version", core_version, METH_NOARGS,
                             "core_version()\n--\n\n"
                             "Returns the version string of the underlying rendering kernel."};
 
-int add_to_all(PyObject* module, const char* name, PyObject* object) {
-  PyObject* all = PyObject_GetAttrString(module, "__all__");
-  if (all == nullptr) {
-    PyErr_Clear();
-    all = PyList_New(0);
-    if (all == nullptr || PyObject_SetAttrString(module, "__all__", all) < 0) {
-      Py_XDECREF(all);
-      return -1;
-    }
-  }
-  PyObject* py_name = PyUnicode_FromString(name);
-  int rc = py_name == nullptr ? -1 : PyList_Append(all, py_name);
-  Py_XDECREF(py_name);
-  Py_DECREF(all);
-  if (rc < 0) return -1;
-  return PyObject_SetAttrString(module, name, object);
+int add_core_version(PyObject* module) {
+  return add_function(module, &kCoreVersion);
 }
 
+// The module's items, added in this order; __all__ lists them in the same order. Each step
+// adds one item or a group of them and returns 0, or -1 with a Python error set.
+using AddStep = int (*)(PyObject* module);
+constexpr AddStep kAddSteps[] = {
+    add_core_version,
+    register_error_items,  // FieldError, the five exceptions, make_prompt_load_error
+    // Then, as they are built: RenderResult, GuardConfig, CheckReport, Finding, Composition,
+    // Message, Prompt, MergeStrategy.
+};
+
 int exec_module(PyObject* module) {
-  PyObject* fn = PyCFunction_NewEx(&kCoreVersion, module, nullptr);
-  if (fn == nullptr) return -1;
-  int rc = add_to_all(module, "core_version", fn);
-  Py_DECREF(fn);
-  return rc;
+  return guard_entry<int>(-1, [module] {
+    for (AddStep step : kAddSteps) {
+      if (step(module) < 0) return -1;
+    }
+    return 0;
+  });
 }
 
 PyModuleDef_Slot kSlots[] = {{Py_mod_exec, reinterpret_cast<void*>(exec_module)}, {0, nullptr}};
@@ -57,5 +60,8 @@ PyModuleDef kModule = {
 };
 
 }  // namespace
+}  // namespace velloquin::python
 
-PyMODINIT_FUNC PyInit_velloquin() { return PyModuleDef_Init(&kModule); }
+PyMODINIT_FUNC PyInit_velloquin() {
+  return PyModuleDef_Init(&velloquin::python::kModule);
+}

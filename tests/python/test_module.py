@@ -10,3 +10,8 @@ def test_core_version():
 def test_core_version_takes_no_arguments():
     with pytest.raises(TypeError):
         velloquin.core_version(1)
+
+
+def test_core_version_takes_no_keyword_arguments():
+    with pytest.raises(TypeError):
+        velloquin.core_version(x=1)

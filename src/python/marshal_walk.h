@@ -1,0 +1,195 @@
+// The walk over Python data that every conversion into a native value tree shares. A
+// conversion supplies a Builder, so the accepted input, its order of checks and its failure
+// texts are the same whatever tree is built:
+//
+//   struct Builder {
+//     using Value = ...;
+//     Value null();
+//     Value boolean(bool);
+//     Value signed_integer(std::int64_t);     // negative integers
+//     Value unsigned_integer(std::uint64_t);  // integers >= 0
+//     Value real(double);
+//     Value string(std::string_view utf8);
+//     Value array();
+//     void append(Value& array, Value item);
+//     Value object();
+//     void insert(Value& object, std::string key, Value item);
+//   };
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "jinja/result.h"
+#include "python/error_text.h"
+#include "python/marshal_error.h"
+#include "python/py_ref.h"
+
+namespace velloquin::python::marshal_detail {
+
+// collections.abc.Sequence and collections.abc.Mapping, looked up once; nullptr with a Python
+// error set when they cannot be.
+PyObject* sequence_abc();
+PyObject* mapping_abc();
+
+// isinstance(object, abc), where a failing test counts as false (and is reported as
+// unraisable, since the conversion itself has not failed).
+bool is_instance_of_abc(PyObject* object, PyObject* abc);
+
+// A failure met during the walk. A Python exception is kept as an object and only turned into
+// text once the walk has unwound: its str() may need stack depth that a deep walk has used up.
+struct WalkError {
+  std::string text;
+  OwnedRef exception;
+};
+
+// The failure for the Python exception currently set, which it clears.
+WalkError from_python_exception();
+
+// The conversion's failure as its callers see it.
+MarshalError to_marshal_error(WalkError error);
+
+// The failure for an int outside both 64-bit ranges (`positive`: above them, else below).
+WalkError integer_out_of_range(PyObject* integer, bool positive);
+
+inline constexpr std::string_view kKeysMustBeStr = "dict keys must have type str";
+inline constexpr std::string_view kOutOfRange = "JSON number out of range";
+inline constexpr std::string_view kBytes =
+    "invalid type: byte array, expected any valid JSON value";
+
+// Bounds the depth of nesting by the interpreter's own recursion limit, so that deeply nested
+// or self-containing data fails with RecursionError instead of exhausting the C stack.
+class DepthGuard {
+ public:
+  explicit DepthGuard(const char* where) : entered_(Py_EnterRecursiveCall(where) == 0) {}
+  ~DepthGuard() {
+    if (entered_) Py_LeaveRecursiveCall();
+  }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+  bool entered() const { return entered_; }
+
+ private:
+  bool entered_;
+};
+
+template <class Builder>
+using WalkResult = Result<typename Builder::Value, WalkError>;
+
+template <class Builder>
+WalkResult<Builder> walk(Builder& builder, PyObject* object);
+
+template <class Builder>
+WalkResult<Builder> walk_integer(Builder& builder, PyObject* object) {
+  int overflow = 0;
+  const long long value = PyLong_AsLongLongAndOverflow(object, &overflow);
+  if (value == -1 && PyErr_Occurred()) return err(from_python_exception());
+  if (overflow == 0) {
+    if (value >= 0) return builder.unsigned_integer(static_cast<std::uint64_t>(value));
+    return builder.signed_integer(static_cast<std::int64_t>(value));
+  }
+  if (overflow > 0) {
+    const unsigned long long unsigned_value = PyLong_AsUnsignedLongLong(object);
+    if (!PyErr_Occurred()) return builder.unsigned_integer(unsigned_value);
+    PyErr_Clear();
+  }
+  return err(integer_out_of_range(object, overflow > 0));
+}
+
+// Lists, tuples and other sequences: the length first, then each item by index.
+template <class Builder>
+WalkResult<Builder> walk_sequence(Builder& builder, PyObject* object) {
+  const Py_ssize_t length = PyObject_Size(object);
+  if (length < 0) return err(from_python_exception());
+  typename Builder::Value array = builder.array();
+  for (Py_ssize_t i = 0; i < length; ++i) {
+    OwnedRef item = OwnedRef::steal(PySequence_GetItem(object, i));
+    if (!item) return err(from_python_exception());
+    WalkResult<Builder> converted = walk(builder, item.get());
+    if (!converted) return converted;
+    builder.append(array, std::move(converted).value());
+  }
+  return array;
+}
+
+// Sets and frozensets: in iteration order.
+template <class Builder>
+WalkResult<Builder> walk_set(Builder& builder, PyObject* object) {
+  OwnedRef iterator = OwnedRef::steal(PyObject_GetIter(object));
+  if (!iterator) return err(from_python_exception());
+  typename Builder::Value array = builder.array();
+  while (OwnedRef item = OwnedRef::steal(PyIter_Next(iterator.get()))) {
+    WalkResult<Builder> converted = walk(builder, item.get());
+    if (!converted) return converted;
+    builder.append(array, std::move(converted).value());
+  }
+  if (PyErr_Occurred()) return err(from_python_exception());
+  return array;
+}
+
+// Dicts and other mappings: keys and values as lists, then each key followed by its value.
+template <class Builder>
+WalkResult<Builder> walk_mapping(Builder& builder, PyObject* object) {
+  OwnedRef keys = OwnedRef::steal(PyMapping_Keys(object));
+  if (!keys) return err(from_python_exception());
+  OwnedRef values = OwnedRef::steal(PyMapping_Values(object));
+  if (!values) return err(from_python_exception());
+  const Py_ssize_t length = PyObject_Size(object);
+  if (length < 0) return err(from_python_exception());
+  typename Builder::Value result = builder.object();
+  for (Py_ssize_t i = 0; i < length; ++i) {
+    OwnedRef key = OwnedRef::steal(PySequence_GetItem(keys.get(), i));
+    if (!key) return err(from_python_exception());
+    if (!PyUnicode_Check(key.get())) return err(WalkError{std::string(kKeysMustBeStr), {}});
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(key.get(), &size);
+    if (data == nullptr) return err(from_python_exception());
+    std::string key_text(data, static_cast<std::size_t>(size));
+    OwnedRef value = OwnedRef::steal(PySequence_GetItem(values.get(), i));
+    if (!value) return err(from_python_exception());
+    WalkResult<Builder> converted = walk(builder, value.get());
+    if (!converted) return converted;
+    builder.insert(result, std::move(key_text), std::move(converted).value());
+  }
+  return result;
+}
+
+template <class Builder>
+WalkResult<Builder> walk_string(Builder& builder, PyObject* object) {
+  Py_ssize_t size = 0;
+  const char* data = PyUnicode_AsUTF8AndSize(object, &size);
+  if (data == nullptr) return err(from_python_exception());
+  return builder.string(std::string_view(data, static_cast<std::size_t>(size)));
+}
+
+// The cheap exact-type checks come first, then the abstract sequence and mapping protocols.
+template <class Builder>
+WalkResult<Builder> walk(Builder& builder, PyObject* object) {
+  DepthGuard depth(" while converting a Python value");
+  if (!depth.entered()) return err(from_python_exception());
+
+  if (object == Py_None) return builder.null();
+  if (PyBool_Check(object)) return builder.boolean(object == Py_True);
+  if (PyLong_Check(object)) return walk_integer(builder, object);
+  if (PyList_Check(object) || PyTuple_Check(object)) return walk_sequence(builder, object);
+  if (PyDict_Check(object)) return walk_mapping(builder, object);
+  if (PyUnicode_Check(object)) return walk_string(builder, object);
+  if (PyBytes_Check(object) || PyByteArray_Check(object)) {
+    return err(WalkError{std::string(kBytes), {}});
+  }
+  if (PyFloat_Check(object)) {
+    const double value = PyFloat_AsDouble(object);
+    if (value == -1.0 && PyErr_Occurred()) return err(from_python_exception());
+    return builder.real(value);
+  }
+  if (PyAnySet_Check(object)) return walk_set(builder, object);
+  if (is_instance_of_abc(object, sequence_abc())) return walk_sequence(builder, object);
+  if (is_instance_of_abc(object, mapping_abc())) return walk_mapping(builder, object);
+  return err(WalkError{"unsupported type " + type_qualname(object), {}});
+}
+
+}  // namespace velloquin::python::marshal_detail
