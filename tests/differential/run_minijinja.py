@@ -28,6 +28,8 @@ import sys
 
 import minijinja
 
+import supervise
+
 EXPECTED_VERSION = "2.24.0"
 TEMPLATE_NAME = "t"
 
@@ -176,21 +178,37 @@ def check_version():
         sys.exit(f"error: minijinja {EXPECTED_VERSION} expected, found {found}")
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("cases", help="JSONL file of cases")
-    parser.add_argument("-o", "--output", help="result file (default: stdout)")
-    args = parser.parse_args()
+def serve(cases, out):
+    """Worker loop: one result line per case line, flushed so a supervisor can wait on it."""
     check_version()
     renderer = Renderer()
+    for line in cases:
+        if not line.strip():
+            continue
+        case = json.loads(line)
+        result = {"id": case["id"], **renderer.render(case)}
+        out.write(json.dumps(result, ensure_ascii=False) + "\n")
+        out.flush()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("cases", nargs="?", help="JSONL file of cases")
+    parser.add_argument("-o", "--output", help="result file (default: stdout)")
+    parser.add_argument("--timeout", type=float, default=10.0, help="seconds per case")
+    parser.add_argument("--worker", action="store_true",
+                        help="read cases on stdin, answer on stdout (used by the supervisor)")
+    args = parser.parse_args()
+    if args.worker:
+        serve(sys.stdin, sys.stdout)
+        return
+    if not args.cases:
+        parser.error("a cases file is required")
+    check_version()
     out = open(args.output, "w", encoding="utf-8") if args.output else sys.stdout
-    with open(args.cases, encoding="utf-8") as cases, out:
-        for line in cases:
-            if not line.strip():
-                continue
-            case = json.loads(line)
-            result = {"id": case["id"], **renderer.render(case)}
-            out.write(json.dumps(result, ensure_ascii=False) + "\n")
+    with out:
+        # A case that hangs or exhausts memory in minijinja must not take the run with it.
+        supervise.run([sys.executable, __file__, "--worker"], args.cases, out, args.timeout)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,96 @@
+"""Runs a case renderer as a child process, one case at a time, surviving its crashes and hangs.
+
+The child reads JSONL cases on stdin and answers each with exactly one JSON line on stdout
+(flushed). A case that makes the child die is recorded as {"kind": "crash"}, one that takes
+longer than the timeout as {"kind": "timeout"}; either way the child is restarted for the rest.
+Address space is capped so that a runaway allocation fails in the child instead of starving the
+machine.
+"""
+
+import json
+import resource
+import select
+import subprocess
+import sys
+
+MEMORY_LIMIT = 4 * 1024**3
+
+
+def limit_memory():
+    resource.setrlimit(resource.RLIMIT_AS, (MEMORY_LIMIT, MEMORY_LIMIT))
+
+
+class Child:
+    def __init__(self, command):
+        self.command = command
+        self.proc = None
+
+    def start(self):
+        self.proc = subprocess.Popen(self.command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     preexec_fn=limit_memory)
+
+    def stop(self):
+        if self.proc is not None:
+            self.proc.kill()
+            self.proc.wait()
+            self.proc = None
+
+    def ask(self, line, timeout):
+        """The child's answer to one case line, or None with the reason it gave none."""
+        if self.proc is None:
+            self.start()
+        try:
+            self.proc.stdin.write(line.encode() + b"\n")
+            self.proc.stdin.flush()
+        except BrokenPipeError:
+            return None, self.failure()
+        ready, _, _ = select.select([self.proc.stdout], [], [], timeout)
+        if not ready:
+            self.stop()
+            return None, {"kind": "timeout", "detail": f"no answer within {timeout} s"}
+        answer = self.proc.stdout.readline()
+        if not answer:
+            return None, self.failure()
+        return json.loads(answer), None
+
+    def failure(self):
+        code = self.proc.wait()
+        self.proc = None
+        return {"kind": "crash", "detail": f"renderer exited with status {code}"}
+
+
+def run(command, cases_path, out, timeout):
+    child = Child(command)
+    try:
+        with open(cases_path, encoding="utf-8") as cases:
+            for line in cases:
+                line = line.strip()
+                if not line:
+                    continue
+                answer, failure = child.ask(line, timeout)
+                if answer is None:
+                    answer = {"id": json.loads(line)["id"], "error": failure}
+                out.write(json.dumps(answer, ensure_ascii=False) + "\n")
+    finally:
+        child.stop()
+
+
+def main():
+    import argparse
+
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("cases", help="JSONL file of cases")
+    parser.add_argument("-o", "--output", help="result file (default: stdout)")
+    parser.add_argument("--timeout", type=float, default=10.0, help="seconds per case")
+    parser.add_argument("command", nargs=argparse.REMAINDER, help="-- renderer command")
+    args = parser.parse_args()
+    command = args.command[1:] if args.command[:1] == ["--"] else args.command
+    if not command:
+        parser.error("no renderer command given")
+    out = open(args.output, "w", encoding="utf-8") if args.output else sys.stdout
+    with out:
+        run(command, args.cases, out, args.timeout)
+
+
+if __name__ == "__main__":
+    main()
