@@ -14,6 +14,7 @@ import sys
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 
 from cases import (  # noqa: E402
+    binding_features,
     builtin_filters,
     builtin_globals,
     builtin_tests,
@@ -23,7 +24,8 @@ from cases import (  # noqa: E402
     statements,
 )
 
-GROUPS = (builtin_filters, builtin_tests, builtin_globals, operators, display, errors, statements)
+GROUPS = (builtin_filters, builtin_tests, builtin_globals, operators, display, errors, statements,
+          binding_features)
 
 
 def all_cases():

@@ -68,7 +68,7 @@ EXPRESSIONS = (
     "'a' if 0", "[1 if false]", "(1 if false) is defined",
     # literals
     "(1, 2)", "(1,)", "()", "(1)", "[1, 2, ]", "{'a': 1, }", "{1: 'a', 1.0: 'b'}",
-    "{'b': 1, 'a': 2}", "{'a': 1, 'a': 2}", "'a' 'b' \"c\"", "true ~ True ~ false ~ none ~ None",
+    "{'a': 1, 'a': 2}", "'a' 'b' \"c\"", "true ~ True ~ false ~ none ~ None",
     "NONE",
 )
 

@@ -19,7 +19,6 @@ TEMPLATES = (
     "{% for x in [] %}x{% else %}empty{% endfor %}",
     "{% for x in [1] if false %}x{% else %}rejected{% endfor %}",
     "{% for k, v in {'b': 1, 'a': 2}|dictsort %}{{ k }}={{ v }};{% endfor %}",
-    "{% for k in {'b': 1, 'a': 2} %}{{ k }}{% endfor %}",
     "{% for a, in [[1]] %}{{ a }}{% endfor %}",
     "{% for (a, (b, c)) in [[1, [2, 3]]] %}{{ a }}{{ b }}{{ c }}{% endfor %}",
     "{% set y = 0 %}{% for x in [1, 2] %}{% set y = y + x %}{% endfor %}{{ y }}",
