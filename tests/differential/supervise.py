@@ -67,9 +67,14 @@ def run(command, cases_path, out, timeout):
                 line = line.strip()
                 if not line:
                     continue
+                case_id = json.loads(line)["id"]
                 answer, failure = child.ask(line, timeout)
+                if answer is not None and answer.get("id") != case_id:
+                    failure = {"kind": "harness", "detail": f"answer for {answer.get('id')!r}"}
+                    answer = None
+                    child.stop()
                 if answer is None:
-                    answer = {"id": json.loads(line)["id"], "error": failure}
+                    answer = {"id": case_id, "error": failure}
                 out.write(json.dumps(answer, ensure_ascii=False) + "\n")
     finally:
         child.stop()
@@ -78,15 +83,18 @@ def run(command, cases_path, out, timeout):
 def main():
     import argparse
 
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0],
+                                     usage="%(prog)s CASES [-o OUT] [--timeout S] -- COMMAND...")
     parser.add_argument("cases", help="JSONL file of cases")
     parser.add_argument("-o", "--output", help="result file (default: stdout)")
     parser.add_argument("--timeout", type=float, default=10.0, help="seconds per case")
-    parser.add_argument("command", nargs=argparse.REMAINDER, help="-- renderer command")
-    args = parser.parse_args()
-    command = args.command[1:] if args.command[:1] == ["--"] else args.command
+    argv = sys.argv[1:]
+    if "--" not in argv:
+        parser.error("no renderer command given after --")
+    split = argv.index("--")
+    args, command = parser.parse_args(argv[:split]), argv[split + 1:]
     if not command:
-        parser.error("no renderer command given")
+        parser.error("no renderer command given after --")
     out = open(args.output, "w", encoding="utf-8") if args.output else sys.stdout
     with out:
         run(command, args.cases, out, args.timeout)
