@@ -83,6 +83,7 @@ $(STAMPS)/conformance-venv: | $(CONF_PY)
 
 conformance: deps $(STAMPS)/conformance-venv
 	@mkdir -p $(CONF_OUT); rm -f $(CONF_OUT)/engine.jsonl
+	$(CONF_PY) -m unittest discover -s $(DIFF)
 	@now() { date +%s.%N; }; t0=$$(now); \
 	$(CONF_PY) $(DIFF)/generate.py -o $(CONF_OUT)/cases.jsonl || exit 1; t1=$$(now); \
 	$(CONF_PY) $(DIFF)/run_minijinja.py $(CONF_OUT)/cases.jsonl -o $(CONF_OUT)/minijinja.jsonl || exit 1; t2=$$(now); \

@@ -32,8 +32,18 @@ class Child:
     def stop(self):
         if self.proc is not None:
             self.proc.kill()
-            self.proc.wait()
-            self.proc = None
+            self.discard()
+
+    def discard(self):
+        """Reaps the child and closes its pipes; returns its exit status."""
+        code = self.proc.wait()
+        for pipe in (self.proc.stdin, self.proc.stdout):
+            try:
+                pipe.close()
+            except BrokenPipeError:
+                pass
+        self.proc = None
+        return code
 
     def ask(self, line, timeout):
         """The child's answer to one case line, or None with the reason it gave none."""
@@ -54,8 +64,7 @@ class Child:
         return json.loads(answer), None
 
     def failure(self):
-        code = self.proc.wait()
-        self.proc = None
+        code = self.discard()
         return {"kind": "crash", "detail": f"renderer exited with status {code}"}
 
 
