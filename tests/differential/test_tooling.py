@@ -2,6 +2,8 @@
 `.venv-conformance/bin/python -m unittest discover -s tests/differential`."""
 
 import json
+import os
+import pathlib
 import subprocess
 import sys
 import tempfile
@@ -142,6 +144,25 @@ class SuperviseTest(unittest.TestCase):
             results = [json.loads(line) for line in out]
         outcomes = [r.get("output", r.get("error", {}).get("kind")) for r in results]
         self.assertEqual(outcomes, ["a", "crash", "b", "timeout", "c"])
+
+
+def shared_corpus():
+    """The conformance corpus with recorded minijinja results, next to the checkout if present."""
+    root = pathlib.Path(__file__).resolve().parents[2]
+    default = root.parent / "shared" / "engine" / "conformance" / "cases.jsonl"
+    path = pathlib.Path(os.environ.get("VELLOQUIN_CONFORMANCE_CASES", default))
+    return path if path.exists() else None
+
+
+class SharedCorpusTest(unittest.TestCase):
+    @unittest.skipUnless(shared_corpus(), "conformance corpus not found (VELLOQUIN_CONFORMANCE_CASES)")
+    def test_runner_reproduces_the_recorded_results(self):
+        renderer = run_minijinja.Renderer()
+        with open(shared_corpus(), encoding="utf-8") as f:
+            for case in map(json.loads, f):
+                expected = {k: case[k] for k in ("output", "error") if k in case}
+                with self.subTest(case=case["id"]):
+                    self.assertEqual(renderer.render(case), expected)
 
 
 class EndToEndTest(unittest.TestCase):
