@@ -46,6 +46,13 @@ class GeneratorTest(unittest.TestCase):
         self.assertEqual(first, second)
         self.assertEqual(len(first), len(set(first)))
 
+    def test_known_differences_match_the_cases(self):
+        ids = {case_id for case_id, _ in generate.all_cases()}
+        known = compare.read_known(compare.HERE / "known_differences.tsv")
+        self.assertEqual(set(known) - ids, set(), "entries without a case")
+        binding = {case_id for case_id in ids if case_id.startswith("binding.")}
+        self.assertEqual(binding - set(known), set(), "binding cases not listed as known")
+
     def test_contexts_are_json(self):
         for _, case in generate.all_cases():
             json.dumps(case.context, allow_nan=False)

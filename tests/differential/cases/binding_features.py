@@ -6,6 +6,8 @@ that the rest of the report only shows real differences.
   statements as unknown.
 * The binding enables `preserve_order`: maps built by a template keep insertion order, where
   the engine orders them by key.
+* The binding enables `unicode`: non-ASCII identifiers lex as names, where the engine only
+  takes ASCII ones and reports an unexpected character.
 * minijinja panics on a zero divisor in `divisibleby` and on `loop.cycle()` without arguments;
   the engine reports an invalid operation instead.
 """
@@ -28,6 +30,8 @@ UNSORTED_MAPS = (
     "{{ {'b': 1, 'a': 2}|join(',') }}", "{{ {'b': 1, 'a': 2}|pprint }}",
 )
 
+UNICODE_IDENTIFIERS = ("{{ é }}", "{% set é = 1 %}{{ é }}", "{{ x.é }}", "{{ ñame|default(1) }}")
+
 PANICS = (
     "{{ 5 is divisibleby(0) }}", "{{ 5 is divisibleby 0 }}",
     "{% for x in [1] %}{{ loop.cycle() }}{% endfor %}",
@@ -39,5 +43,7 @@ def cases():
         yield case("binding.disabled_statement", template)
     for template in UNSORTED_MAPS:
         yield case("binding.map_order", template)
+    for template in UNICODE_IDENTIFIERS:
+        yield case("binding.unicode_identifier", template, {"x": {"a": 1}})
     for template in PANICS:
         yield case("binding.panic", template)

@@ -5,7 +5,7 @@ from .model import case
 
 SYNTAX = (
     "{{", "{%", "{{ }}", "{% %}", "{% 42 %}", '{% "x" %}', "{{ x[] }}", "{{ 1 + }}", "{{ x - }}",
-    "{{ @ }}", "{{ ! }}", "{{ $x }}", "{{ é }}", "{# open", "{% raw %}no end", "{% endraw %}",
+    "{{ @ }}", "{{ ! }}", "{{ $x }}", "{# open", "{% raw %}no end", "{% endraw %}",
     "{% raw x %}{% endraw %}", "{% if x %}{% elif %}{% endif %}", "{% if true %}", "a\n{% if true %}\nb\nc",
     "{% for x in [] %}", "{% for x.y in [] %}{% endfor %}", "{% for x in a if c else b %}{% endfor %}",
     "{% endfor x %}", "{% if a if b else c %}{% endif %}", "{% if true %}{% else %}{% elif true %}{% endif %}",
