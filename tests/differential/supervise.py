@@ -13,21 +13,27 @@ import select
 import subprocess
 import sys
 
-MEMORY_LIMIT = 4 * 1024**3
+DEFAULT_MEMORY_LIMIT_GB = 4.0
 
 
-def limit_memory():
-    resource.setrlimit(resource.RLIMIT_AS, (MEMORY_LIMIT, MEMORY_LIMIT))
+def memory_limiter(limit_gb):
+    """A preexec function capping the child's address space; none for a limit of 0 (sanitizer
+    builds reserve far more address space than they use)."""
+    if not limit_gb:
+        return None
+    limit = int(limit_gb * 1024**3)
+    return lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
 
 
 class Child:
-    def __init__(self, command):
+    def __init__(self, command, memory_limit_gb=DEFAULT_MEMORY_LIMIT_GB):
         self.command = command
+        self.preexec = memory_limiter(memory_limit_gb)
         self.proc = None
 
     def start(self):
         self.proc = subprocess.Popen(self.command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     preexec_fn=limit_memory)
+                                     preexec_fn=self.preexec)
 
     def stop(self):
         if self.proc is not None:
@@ -68,8 +74,8 @@ class Child:
         return {"kind": "crash", "detail": f"renderer exited with status {code}"}
 
 
-def run(command, cases_path, out, timeout):
-    child = Child(command)
+def run(command, cases_path, out, timeout, memory_limit_gb=DEFAULT_MEMORY_LIMIT_GB):
+    child = Child(command, memory_limit_gb)
     try:
         with open(cases_path, encoding="utf-8") as cases:
             for line in cases:
@@ -97,6 +103,8 @@ def main():
     parser.add_argument("cases", help="JSONL file of cases")
     parser.add_argument("-o", "--output", help="result file (default: stdout)")
     parser.add_argument("--timeout", type=float, default=10.0, help="seconds per case")
+    parser.add_argument("--memory-limit", type=float, default=DEFAULT_MEMORY_LIMIT_GB,
+                        help="address-space cap of the renderer in GiB, 0 for none")
     argv = sys.argv[1:]
     if "--" not in argv:
         parser.error("no renderer command given after --")
@@ -106,7 +114,7 @@ def main():
         parser.error("no renderer command given after --")
     out = open(args.output, "w", encoding="utf-8") if args.output else sys.stdout
     with out:
-        run(command, args.cases, out, args.timeout)
+        run(command, args.cases, out, args.timeout, args.memory_limit)
 
 
 if __name__ == "__main__":
