@@ -5,8 +5,12 @@ comparison chains and the constant-folding of `and`."""
 from .model import case
 from .values import ALL_SUBJECTS, VALUES, subject
 
-BINARY = ("+", "-", "*", "/", "//", "%", "**", "~", "==", "!=", "<", "<=", ">", ">=", "in",
-          "not in", "and", "or")
+# operator -> family name (ids stay free of shell and TSV special characters)
+BINARY = {
+    "+": "add", "-": "sub", "*": "mul", "/": "div", "//": "floordiv", "%": "mod", "**": "pow",
+    "~": "concat", "==": "eq", "!=": "ne", "<": "lt", "<=": "le", ">": "gt", ">=": "ge",
+    "in": "in", "not in": "not_in", "and": "and", "or": "or",
+}
 
 OPERANDS = ("undefined", "none", "true", "zero", "int", "neg", "i64max", "float", "fnegzero",
             "str", "list", "map")
@@ -93,7 +97,7 @@ def operand_expr(name, side):
 def binary_case(left, op, right):
     lexpr, lctx = operand_expr(left, "a")
     rexpr, rctx = operand_expr(right, "b")
-    return case(f"op.{op.replace(' ', '_')}", f"{{{{ {lexpr} {op} {rexpr} }}}}", {**lctx, **rctx})
+    return case(f"op.{BINARY[op]}", f"{{{{ {lexpr} {op} {rexpr} }}}}", {**lctx, **rctx})
 
 
 SEQUENCES = {"list", "range", "tuple"}
