@@ -72,16 +72,16 @@ CONF_VENV := .venv-conformance
 CONF_PY   := $(CONF_VENV)/bin/python
 CONF_OUT  := build/conformance
 DIFF      := tests/differential
-MINIJINJA := minijinja==2.24.0
+MINIJINJA_VERSION := 2.24.0
 
 $(CONF_PY):
 	@base=$$(tools/find-python.sh) || exit 1; echo "using $$base"; "$$base" -m venv $(CONF_VENV)
 
-$(STAMPS)/conformance-venv: | $(CONF_PY)
-	$(CONF_PY) -m pip install -q "$(MINIJINJA)"
+$(STAMPS)/conformance-minijinja-$(MINIJINJA_VERSION): | $(CONF_PY)
+	$(CONF_PY) -m pip install -q "minijinja==$(MINIJINJA_VERSION)"
 	@mkdir -p $(STAMPS) && touch $@
 
-conformance: deps $(STAMPS)/conformance-venv
+conformance: deps $(STAMPS)/conformance-minijinja-$(MINIJINJA_VERSION)
 	@mkdir -p $(CONF_OUT); rm -f $(CONF_OUT)/engine.jsonl
 	$(CONF_PY) -m unittest discover -s $(DIFF)
 	@now() { date +%s.%N; }; t0=$$(now); \
