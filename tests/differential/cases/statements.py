@@ -3,14 +3,15 @@ the level of detail the filter and operator families assume."""
 
 from .model import case
 
-TEMPLATES = (
-    # trailing newline and whitespace control
+WHITESPACE = (
     "line\n", "line\r\n", "line\n\n", "line\r", "line\n\r", "a  {{- 1 -}}  b", "x {# c -#}   y",
     "x   {#- c #} y", "{{ 'a' }}\n\t{{- 'b' }}", "{% if true %}\nx\n{%- endif %}", "{{-1}}",
     "a {{ 5 -}}   x", "a\n{% if true %}\nx\n{% endif %}\nb", "{{+ 1 +}}", "{# a {# b #} c #}",
     " {%- raw -%}  {{ x }}  {%- endraw -%} !", "{% raw %}{% if %}{{ {# {% endraw %}",
     "a\u00a0 {{- 1 }}", "{{ 1 -}}\u3000b", "a\r\nb", "{%raw%}x{%endraw%}",
-    # for
+)
+
+LOOPS = (
     "{% for x in [1, 2, 3] %}{{ loop.index }}{{ loop.index0 }}{{ loop.first }}{{ loop.last }}{{ loop.length }}{{ loop.revindex }}{{ loop.revindex0 }};{% endfor %}",
     "{% for x in 'abc' %}{{ loop.length is defined }}{{ loop.last }}{{ loop.revindex is defined }};{% endfor %}",
     "{% for x in [1, 2, 3] %}{{ loop.previtem }}-{{ loop.nextitem }};{% endfor %}",
@@ -35,7 +36,9 @@ TEMPLATES = (
     "{% for x in [1] %}{{ loop.nope is defined }}{{ loop|list }}{% endfor %}",
     "{% for x in {'a': 1}|items %}{{ loop.length }}{{ x }}{% endfor %}",
     "{% for c in [1]|chain([2]) %}{{ loop.length }}{% endfor %}",
-    # if / with / set
+)
+
+ASSIGNMENTS = (
     "{% if true %}{% set a = 1 %}{% endif %}{{ a }}",
     "{% if 0 %}a{% elif '' %}b{% elif [1] %}c{% else %}d{% endif %}",
     "{% with a = 1, b = a %}{{ a }}{{ b }}{% endwith %}{{ a is defined }}",
@@ -44,7 +47,9 @@ TEMPLATES = (
     "{% set (c, d) = [3, 4] %}{{ c }}{{ d }}", "{% set t %}a{{ 1 }}b{% endset %}{{ t }}",
     "{% set t | upper %}abc{% endset %}{{ t }}", "{% set t | replace('a', 'b') | upper %}aa{% endset %}{{ t }}",
     "{% set u = missing %}ok", "{% set x = 1 %}{% with %}{% set x = 2 %}{{ x }}{% endwith %}{{ x }}",
-    # filter / autoescape / do
+)
+
+BLOCKS = (
     "{% filter upper %}abc{% endfilter %}", "{% filter replace('a', 'b')|upper %}aa{% endfilter %}",
     "{% filter upper %}{% set z = 1 %}{% endfilter %}{{ z }}",
     "{% autoescape true %}{{ '<a>' }}{{ '<a>'|safe }}{{ none }}{{ 5 }}{{ [1, '<'] }}{% endautoescape %}",
@@ -59,6 +64,15 @@ TEMPLATES = (
 )
 
 
+FAMILIES = {
+    "statement.whitespace": WHITESPACE,
+    "statement.loop": LOOPS,
+    "statement.assign": ASSIGNMENTS,
+    "statement.block": BLOCKS,
+}
+
+
 def cases():
-    for template in TEMPLATES:
-        yield case("statement", template)
+    for family, templates in FAMILIES.items():
+        for template in templates:
+            yield case(family, template)
