@@ -66,6 +66,15 @@ class MinijinjaRunnerTest(unittest.TestCase):
         ({"v": ["\u0001", "💩", "\u2028"]}, '["\\u{1}", "💩", "\\u{2028}"]'),
     ]
 
+    def test_binding_wraps_the_pinned_crate(self):
+        from importlib.metadata import distribution
+
+        dist = distribution("minijinja")
+        self.assertEqual(dist.version, run_minijinja.EXPECTED_VERSION)
+        sbom = next(f for f in dist.files if "sboms" in str(f.parent))
+        crates = {c["name"]: c["version"] for c in json.loads(sbom.read_text())["components"]}
+        self.assertEqual(crates["minijinja"], run_minijinja.EXPECTED_VERSION)
+
     def test_containers_become_native_values(self):
         for context, printed in self.CONTAINERS:
             with self.subTest(context=context):
