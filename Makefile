@@ -65,5 +65,42 @@ sanitize: venv
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
 
+# Differential check against minijinja (tests/differential/README.md): its own virtual
+# environment with the pinned binding; the engine side runs once the engine headers exist.
+# STRICT=1 fails on unexpected differences. The full report goes to $(CONF_OUT)/report.txt.
+CONF_VENV := .venv-conformance
+CONF_PY   := $(CONF_VENV)/bin/python
+CONF_OUT  := build/conformance
+DIFF      := tests/differential
+MINIJINJA_VERSION := 2.24.0
+
+$(CONF_PY):
+	@base=$$(tools/find-python.sh) || exit 1; echo "using $$base"; "$$base" -m venv $(CONF_VENV)
+
+$(STAMPS)/conformance-minijinja-$(MINIJINJA_VERSION): | $(CONF_PY)
+	$(CONF_PY) -m pip install -q "minijinja==$(MINIJINJA_VERSION)"
+	@mkdir -p $(STAMPS) && touch $@
+
+conformance: deps $(STAMPS)/conformance-minijinja-$(MINIJINJA_VERSION)
+	@mkdir -p $(CONF_OUT); rm -f $(CONF_OUT)/engine.jsonl
+	$(CONF_PY) -m unittest discover -s $(DIFF)
+	@now() { date +%s.%N; }; t0=$$(now); \
+	$(CONF_PY) $(DIFF)/generate.py -o $(CONF_OUT)/cases.jsonl || exit 1; t1=$$(now); \
+	$(CONF_PY) $(DIFF)/run_minijinja.py $(CONF_OUT)/cases.jsonl -o $(CONF_OUT)/minijinja.jsonl || exit 1; t2=$$(now); \
+	if [ -f src/jinja/environment.h ]; then \
+	  cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null && \
+	  cmake --build $(BUILD) -j $(JOBS) --target render_cases || exit 1; t3=$$(now); \
+	  $(CONF_PY) $(DIFF)/supervise.py $(CONF_OUT)/cases.jsonl -o $(CONF_OUT)/engine.jsonl \
+	    -- $(BUILD)/tools/render_cases || exit 1; \
+	else t3=$$(now); echo "src/jinja/environment.h not there yet: engine side skipped"; fi; t4=$$(now); \
+	$(CONF_PY) $(DIFF)/compare.py $(CONF_OUT)/cases.jsonl $(CONF_OUT)/minijinja.jsonl \
+	  $(CONF_OUT)/engine.jsonl $(if $(STRICT),--strict) > $(CONF_OUT)/report.txt; rc=$$?; t5=$$(now); \
+	grep -v -e '^    ' -e '^--- ' $(CONF_OUT)/report.txt; \
+	echo "full report: $(CONF_OUT)/report.txt"; \
+	awk -v a=$$t0 -v b=$$t1 -v c=$$t2 -v d=$$t3 -v e=$$t4 -v f=$$t5 'BEGIN { \
+	  printf "time: generate %.1fs, minijinja %.1fs, engine build %.1fs, engine %.1fs, compare %.1fs, total %.1fs\n", \
+	    b-a, c-b, d-c, e-d, f-e, f-a }'; \
+	exit $$rc
+
 clean:
 	rm -rf build $(STAMPS)

@@ -1,0 +1,1 @@
+"""Case tables for the differential check, one module per family group."""
