@@ -1,0 +1,63 @@
+// Throughput of the JSON text reader on a definition whose metadata object is about 1 MB:
+// strings with and without escapes, integers, floats, nested arrays and objects.
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "core/json_text_reader.h"
+
+namespace {
+
+std::string build_document(std::size_t metadata_bytes) {
+  std::string text = R"({"body":"Hello {{ name }}","name":"bench","role":"user",)"
+                     R"("variables":{"name":{"trusted":true,"type":"string"}},"metadata":{)";
+  for (std::size_t i = 0; text.size() < metadata_bytes; ++i) {
+    if (i > 0) text += ',';
+    std::string key = "\"key" + std::to_string(i) + "\":";
+    switch (i % 5) {
+      case 0:
+        text += key + R"("a plain string value of moderate length, no escapes")";
+        break;
+      case 1:
+        text += key + R"("escaped \"quotes\" and \\ and \n and \u00e9 \ud83d\ude00")";
+        break;
+      case 2:
+        text += key + std::to_string(i * 7919) + ", \"f" + std::to_string(i) +
+                "\":" + std::to_string(i) + ".25e-3";
+        break;
+      case 3:
+        text += key + R"([1, 2, 3, true, false, null, "x", [4.5, {"n": -6}]])";
+        break;
+      default:
+        text += key + R"({"nested": {"deeper": {"leaf": "value", "list": []}}})";
+        break;
+    }
+  }
+  text += "}}";
+  return text;
+}
+
+}  // namespace
+
+int main() {
+  const std::string text = build_document(1 << 20);
+  // Warm up, and check that the document reads.
+  auto first = velloquin::core::read_definition_from_json_text(text);
+  if (!first.ok()) {
+    std::fprintf(stderr, "bench document failed: %s\n", first.error().display().c_str());
+    return 1;
+  }
+  const int rounds = 30;
+  auto start = std::chrono::steady_clock::now();
+  std::size_t entries = 0;
+  for (int i = 0; i < rounds; ++i) {
+    auto read = velloquin::core::read_definition_from_json_text(text);
+    entries += read.ok() ? read->metadata.size() : 0;
+  }
+  std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  const double megabytes = static_cast<double>(text.size()) * rounds / (1024.0 * 1024.0);
+  std::printf("json_reader: %.2f MB document, %zu metadata entries, %.1f MB/s\n",
+              static_cast<double>(text.size()) / (1024.0 * 1024.0),
+              entries / static_cast<std::size_t>(rounds), megabytes / elapsed.count());
+  return 0;
+}
