@@ -267,6 +267,16 @@ TEST(JsonTextReader, AcceptedForms) {
   EXPECT_EQ(d.variants.at(""), (PromptVariant{"", {}}));
 }
 
+TEST(JsonTextReader, SurroundingWhitespaceIsAccepted) {
+  for (const std::string& text : {" \t\r\n" + kValid, kValid + "  \n\n ", "\n" + kValid + "\r\n"}) {
+    auto read = read_definition_from_json_text(text);
+    ASSERT_TRUE(read.ok()) << read.error().display();
+    EXPECT_EQ(read->body, "b");
+    EXPECT_EQ(read->name.str(), "n");
+    EXPECT_EQ(read->role, PromptDefinitionRole::User);
+  }
+}
+
 TEST(JsonTextReader, PositionalDefinitionAndRoundTrip) {
   auto read = read_definition_from_json_text(R"(["hi", {}, "n", null, "user"])");
   ASSERT_TRUE(read.ok()) << read.error().display();
