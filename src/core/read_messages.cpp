@@ -1,5 +1,7 @@
 #include "core/read_messages.h"
 
+#include "jinja/debug_quote.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -9,57 +11,6 @@
 
 namespace velloquin::core {
 namespace {
-
-struct CodePointRange {
-  char32_t first;
-  char32_t last;
-};
-
-constexpr CodePointRange kEscapedCodePoints[] = {
-#include "core/escaped_code_points.inc"
-};
-
-bool escaped_when_quoted(char32_t c) {
-  const auto* end = std::end(kEscapedCodePoints);
-  const auto* it = std::upper_bound(
-      std::begin(kEscapedCodePoints), end, c,
-      [](char32_t value, const CodePointRange& range) { return value < range.first; });
-  if (it == std::begin(kEscapedCodePoints)) return false;
-  --it;
-  return c <= it->last;
-}
-
-// Decodes one UTF-8 sequence at `text[i]`; returns its length, or 0 when it is malformed.
-std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t& out) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
-  std::size_t length = lead < 0x80   ? 1
-                       : lead < 0xC2 ? 0
-                       : lead < 0xE0 ? 2
-                       : lead < 0xF0 ? 3
-                       : lead < 0xF5 ? 4
-                                     : 0;
-  if (length == 0 || i + length > text.size()) return 0;
-  char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (byte(i + k) & 0x3F);
-  }
-  // Overlong forms, surrogates and code points beyond U+10FFFF are not UTF-8.
-  if ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
-      (c >= 0xD800 && c <= 0xDFFF)) {
-    return 0;
-  }
-  out = c;
-  return length;
-}
-
-void append_hex(std::string& out, std::uint32_t value) {
-  std::array<char, 8> digits{};
-  auto [end, ec] = std::to_chars(digits.data(), digits.data() + digits.size(), value, 16);
-  (void)ec;
-  out.append(digits.data(), end);
-}
 
 // The shortest round-trip digits of a finite, non-zero double, and the decimal exponent of
 // its first digit: value = 0.D1D2... * 10^(point).
@@ -111,70 +62,8 @@ std::string invalid_length(std::size_t length, std::string_view expected) {
   return "invalid length " + std::to_string(length) + ", expected " + std::string(expected);
 }
 
-std::string debug_quote(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 2);
-  out += '"';
-  for (std::size_t i = 0; i < text.size();) {
-    unsigned char byte = static_cast<unsigned char>(text[i]);
-    switch (byte) {
-      case '\t':
-        out += "\\t";
-        ++i;
-        continue;
-      case '\r':
-        out += "\\r";
-        ++i;
-        continue;
-      case '\n':
-        out += "\\n";
-        ++i;
-        continue;
-      case '\\':
-        out += "\\\\";
-        ++i;
-        continue;
-      case '"':
-        out += "\\\"";
-        ++i;
-        continue;
-      case '\0':
-        out += "\\0";
-        ++i;
-        continue;
-      default:
-        break;
-    }
-    if (byte >= 0x20 && byte < 0x7F) {
-      out += static_cast<char>(byte);
-      ++i;
-      continue;
-    }
-    char32_t c = 0;
-    std::size_t length = decode_utf8(text, i, c);
-    if (length == 0) {
-      // Not UTF-8: shown byte by byte, the way a byte string prints.
-      out += "\\x";
-      if (byte < 0x10) out += '0';
-      append_hex(out, byte);
-      ++i;
-      continue;
-    }
-    if (c < 0x80 || escaped_when_quoted(c)) {
-      out += "\\u{";
-      append_hex(out, static_cast<std::uint32_t>(c));
-      out += '}';
-    } else {
-      out.append(text.substr(i, length));
-    }
-    i += length;
-  }
-  out += '"';
-  return out;
-}
-
 std::string describe_string(std::string_view text) {
-  return "string " + debug_quote(text);
+  return "string " + jinja::debug_quote(text);
 }
 
 std::string describe_bool(bool value) {

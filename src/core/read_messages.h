@@ -2,6 +2,8 @@
 // values and expectations in the same words.
 #pragma once
 
+#include "jinja/debug_quote.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,8 +18,8 @@ std::string invalid_value(std::string_view found, std::string_view expected);
 // "invalid length {length}, expected {expected}"
 std::string invalid_length(std::size_t length, std::string_view expected);
 
-// The text in double quotes, escaped the way a Rust string prints with {:?}.
-std::string debug_quote(std::string_view text);
+// The text in double quotes, escaped the way every printed form of the system quotes text.
+using jinja::debug_quote;
 
 // Descriptions of an offending value, the {found} of the texts above.
 std::string describe_string(std::string_view text);  // string "..."

@@ -74,8 +74,8 @@ std::optional<Decoded> decode_one(std::string_view text, std::size_t at) {
   return Decoded{cp, length};
 }
 
-void append_hex(std::string& out, std::uint32_t value, bool upper, int min_digits) {
-  const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+void append_hex(std::string& out, std::uint32_t value, int min_digits) {
+  const char* digits = "0123456789abcdef";
   char buffer[8];
   int n = 0;
   do {
@@ -107,7 +107,7 @@ void append_escaped(std::string& out, char32_t cp) {
       return;
     default:
       out += "\\u{";
-      append_hex(out, static_cast<std::uint32_t>(cp), /*upper=*/false, 1);
+      append_hex(out, static_cast<std::uint32_t>(cp), 1);
       out += '}';
   }
 }
@@ -127,7 +127,7 @@ std::string debug_quote(std::string_view utf8) {
     const std::optional<Decoded> decoded = decode_one(utf8, at);
     if (!decoded) {
       out += "\\x";
-      append_hex(out, static_cast<unsigned char>(utf8[at]), /*upper=*/true, 2);
+      append_hex(out, static_cast<unsigned char>(utf8[at]), 2);
       ++at;
       continue;
     }
