@@ -56,7 +56,11 @@ def test_a_report_with_findings():
     assert type(first) is Finding
     assert [f.kind for f in (first, second)] == ["untrusted_without_guard"] * 2
     assert [f.variant for f in (first, second)] == [None, None]
-    assert "a" in first.detail and "b" in second.detail
+    assert [f.detail for f in (first, second)] == [
+        f"field `{name}` is declared untrusted (`trusted: false`) but the prompt configures no "
+        "guard (add a `guard` key under the prompt's `metadata`)"
+        for name in "ab"
+    ]
     assert first.prompt == 'guarded "p"'
     assert repr(first).startswith('Finding(prompt="guarded \\"p\\"", variant=None, kind=')
     with pytest.raises(TypeError):

@@ -85,15 +85,11 @@ def test_class_attributes_cannot_be_set(name):
         ("Message", ["role", "text"]),
     ],
 )
-def test_getters_are_read_only_properties_in_order(cls, getters):
+def test_getters_are_documented_properties_in_order(cls, getters):
     cls = getattr(velloquin, cls)
     descriptors = [n for n, v in vars(cls).items() if type(v).__name__ == "getset_descriptor"]
     assert descriptors == getters
-    for name in getters:
-        descriptor = vars(cls)[name]
-        assert descriptor.__doc__
-        with pytest.raises((AttributeError, TypeError)):
-            descriptor.__set__(None, 1)
+    assert all(vars(cls)[name].__doc__ for name in getters)
 
 
 def test_only_merge_strategy_defines_its_own_comparison():
