@@ -14,9 +14,9 @@ namespace velloquin::python {
 
 // The validated value as JSON-mode Python data. With `data` (not nullptr), `model` is the
 // model class and `data` its payload; without (nullptr: callers map an omitted or None `data`
-// to it), `model` is a model instance, validated by its own class from its JSON-mode dump. A Pydantic validation error becomes a
-// PromptValidationError with one row per error item; every other exception, and every failure
-// of the dumps, is returned unchanged.
+// to it), `model` is a model instance, validated by its own class from its JSON-mode dump. A
+// Pydantic validation error becomes a PromptValidationError with one row per error item; every
+// other exception, and every failure of the dumps, is returned unchanged.
 Result<OwnedRef, PendingError> validate_in_python(PyObject* model, PyObject* data);
 
 // object.model_dump(mode="json"): its result or its exception, unchanged.
