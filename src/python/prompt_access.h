@@ -1,4 +1,6 @@
 // What the rest of the binding needs from a Python Prompt object, without knowing its layout.
+// The implementation lives in src/python/prompt_access*.cpp and nowhere else: the C++ tests of
+// Composition link a stand-in Prompt in place of every such file.
 #pragma once
 
 #include <Python.h>
