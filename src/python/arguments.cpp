@@ -173,6 +173,7 @@ void raise_not_an_instance(const char* parameter, PyObject* value, const char* c
 }
 
 bool extract_instance(const char* parameter, PyObject* value, PyTypeObject* type) {
+  if (type == nullptr) return false;  // the class could not be created; its error is set
   if (PyObject_TypeCheck(value, type)) return true;
   OwnedRef name = OwnedRef::steal(PyType_GetName(type));
   const char* text = name ? PyUnicode_AsUTF8AndSize(name.get(), nullptr) : nullptr;

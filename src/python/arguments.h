@@ -45,7 +45,8 @@ std::optional<bool> extract_bool(const char* function, const char* parameter, Py
 void raise_not_an_instance(const char* parameter, PyObject* value, const char* class_name);
 
 // Whether `value` is an instance of `type` (subclass instances pass); when not, raises as
-// raise_not_an_instance with the type's name and returns false.
+// raise_not_an_instance with the type's name and returns false. A null `type` (a class accessor
+// that failed, with its error set) gives false as well.
 [[nodiscard]] bool extract_instance(const char* parameter, PyObject* value, PyTypeObject* type);
 
 }  // namespace velloquin::python
