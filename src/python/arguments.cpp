@@ -45,6 +45,27 @@ void add_note(const std::string& note) {
   PyErr_SetRaisedException(exception.release());
 }
 
+void add_parameter_note(const char* parameter) {
+  add_note(std::string("while processing '") + parameter + "'");
+}
+
+// NumPy's boolean scalar type is numpy.bool_ (named "bool" from NumPy 2 on). Recognised by
+// name, so that NumPy is never imported here.
+bool is_numpy_bool(PyObject* value) {
+  PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(value));
+  OwnedRef module = OwnedRef::steal(PyObject_GetAttrString(type, "__module__"));
+  if (!module) {
+    PyErr_Clear();
+    return false;
+  }
+  if (!PyUnicode_Check(module.get()) ||
+      PyUnicode_CompareWithASCIIString(module.get(), "numpy") != 0) {
+    return false;
+  }
+  const std::string name = type_name(value);
+  return name == "bool_" || name == "bool";
+}
+
 }  // namespace
 
 bool bind_arguments(const char* function, std::span<const Parameter> parameters, PyObject* args,
@@ -112,16 +133,53 @@ std::optional<std::string_view> extract_str(const char* function, const char* pa
   if (!PyUnicode_Check(value)) {
     raise_type_error(std::string(function) + "() argument '" + parameter + "' must be str, not " +
                      type_name(value));
-    add_note(std::string("while processing '") + parameter + "'");
+    add_parameter_note(parameter);
     return std::nullopt;
   }
   Py_ssize_t size = 0;
   const char* data = PyUnicode_AsUTF8AndSize(value, &size);
   if (data == nullptr) {
-    add_note(std::string("while processing '") + parameter + "'");
+    add_parameter_note(parameter);
     return std::nullopt;
   }
   return std::string_view(data, static_cast<std::size_t>(size));
+}
+
+bool extract_optional_str(const char* function, const char* parameter, PyObject* value,
+                          std::optional<std::string_view>& out) {
+  out.reset();
+  if (value == nullptr || value == Py_None) return true;
+  out = extract_str(function, parameter, value);
+  return out.has_value();
+}
+
+std::optional<bool> extract_bool(const char* function, const char* parameter, PyObject* value) {
+  if (PyBool_Check(value)) return value == Py_True;
+  if (is_numpy_bool(value)) {
+    const int truth = PyObject_IsTrue(value);
+    if (truth >= 0) return truth == 1;
+    add_parameter_note(parameter);
+    return std::nullopt;
+  }
+  raise_type_error(std::string(function) + "() argument '" + parameter + "' must be bool, not " +
+                   type_name(value));
+  add_parameter_note(parameter);
+  return std::nullopt;
+}
+
+void raise_not_an_instance(const char* parameter, PyObject* value, const char* class_name) {
+  raise_type_error("'" + type_name(value) + "' object is not an instance of '" + class_name + "'");
+  add_parameter_note(parameter);
+}
+
+bool extract_instance(const char* parameter, PyObject* value, PyTypeObject* type) {
+  if (type == nullptr) return false;  // the class could not be created; its error is set
+  if (PyObject_TypeCheck(value, type)) return true;
+  OwnedRef name = OwnedRef::steal(PyType_GetName(type));
+  const char* text = name ? PyUnicode_AsUTF8AndSize(name.get(), nullptr) : nullptr;
+  if (text == nullptr) PyErr_Clear();
+  raise_not_an_instance(parameter, value, text != nullptr ? text : "unknown");
+  return false;
 }
 
 }  // namespace velloquin::python

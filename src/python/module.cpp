@@ -2,9 +2,16 @@
 #include <Python.h>
 
 #include "core/version.h"
+#include "python/check_report.h"
+#include "python/composition.h"
 #include "python/error_registration.h"
+#include "python/finding.h"
+#include "python/guard_config.h"
 #include "python/internal_fault.h"
+#include "python/merge_strategy.h"
+#include "python/message.h"
 #include "python/module_items.h"
+#include "python/render_result.h"
 
 namespace velloquin::python {
 namespace {
@@ -24,14 +31,29 @@ int add_core_version(PyObject* module) {
   return add_function(module, &kCoreVersion);
 }
 
+// The adder of a class whose type object comes from `type` (nullptr with an error set when it
+// cannot be created).
+template <PyTypeObject* (*type)()>
+int add_class(PyObject* module) {
+  PyTypeObject* object = type();
+  if (object == nullptr) return -1;
+  return add_item(module, reinterpret_cast<PyObject*>(object));
+}
+
 // The module's items, added in this order; __all__ lists them in the same order. Each step
 // adds one item or a group of them and returns 0, or -1 with a Python error set.
 using AddStep = int (*)(PyObject* module);
 constexpr AddStep kAddSteps[] = {
     add_core_version,
     register_error_items,  // FieldError, the five exceptions, make_prompt_load_error
-    // Then, as they are built: RenderResult, GuardConfig, CheckReport, Finding, Composition,
-    // Message, Prompt, MergeStrategy.
+    add_class<render_result_type>,
+    add_class<guard_config_type>,
+    add_class<check_report_type>,
+    add_class<finding_type>,
+    add_class<composition_type>,
+    add_class<message_type>,
+    // Prompt goes here once it is built.
+    add_class<merge_strategy_type>,
 };
 
 int exec_module(PyObject* module) {
