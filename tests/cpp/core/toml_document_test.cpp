@@ -42,7 +42,7 @@ TEST(TomlReport, LaysOutTheExcerptWithCaretsUnderTheSpan) {
        "TOML parse error at line 2, column 5\n  |\n2 | b = 'yy'\r\n  |     ^^^^\nmessage\n"},
       {"columns count characters",
        "é = 'x'\n",
-       {6, 9},
+       {5, 8},
        "TOML parse error at line 1, column 5\n  |\n1 | é = 'x'\n  |     ^^^\nmessage\n"},
       {"a multi-byte start counts bytes",
        "ééé = 1\n",
