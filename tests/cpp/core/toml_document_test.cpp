@@ -22,7 +22,7 @@ TEST(TomlReport, LaysOutTheExcerptWithCaretsUnderTheSpan) {
   const std::vector<Case> cases = {
       {"unknown key on line 4",
        "name = 'greet'\nrole = 'user'\nbody = 'Hi'\ncolour = 1\n",
-       {40, 46},
+       {41, 47},
        "TOML parse error at line 4, column 1\n  |\n4 | colour = 1\n  | ^^^^^^\nmessage\n"},
       {"empty text",
        "",
