@@ -1,9 +1,10 @@
-// The YAML reader's one error type and its display text.
+// Positions and display texts of the YAML reader's errors.
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
+
+#include "core/read_error.h"
 
 namespace velloquin::core {
 
@@ -20,47 +21,17 @@ struct YamlMark {
 // "line L column C" (both from 1), or "position N" for a mark at line 0, column 0.
 std::string describe_yaml_mark(const YamlMark& mark);
 
-class YamlError {
- public:
-  enum class Kind : unsigned char {
-    Message,              // a shape or type error; gets its path and mark from the reader
-    Syntax,               // libyaml's problem, already laid out
-    EndOfStream,          // no document at all
-    MoreThanOneDocument,  // a second document follows the first
-    RecursionLimit,       // too many collections open at once
-    RepetitionLimit,      // aliases replayed too often
-    UnknownAnchor,        // an alias names no anchor defined before it
-  };
+// Where a shape or type error belongs: the node's mark and the printed path of its value.
+ReadPosition yaml_position(const YamlMark& mark, std::string path);
 
-  static YamlError message(std::string text) { return YamlError(Kind::Message, std::move(text)); }
-  static YamlError syntax(std::string display) {
-    return YamlError(Kind::Syntax, std::move(display));
-  }
-  static YamlError of_kind(Kind kind) { return YamlError(kind, {}); }
-  static YamlError at(Kind kind, YamlMark mark) {
-    YamlError error(kind, {});
-    error.mark_ = mark;
-    return error;
-  }
+// An error whose text is complete as it stands (syntax errors, the document and limit errors):
+// it is marked as placed so that no enclosing node gives it a path or a position.
+ReadError yaml_final_error(std::string display);
+// "{message} at line L column C" (nothing added at the very start of the text), never a path.
+ReadError yaml_final_error_at(std::string message, const YamlMark& mark);
 
-  Kind kind() const { return kind_; }
-  // The message alone, without path or position (for Message errors).
-  const std::string& text() const { return text_; }
-
-  // Gives a Message error the position of the value being read, unless an inner reader
-  // already did. `path` is the printed path ("." at the root).
-  void settle_position(const YamlMark& mark, const std::string& path);
-  bool has_position() const { return mark_.has_value(); }
-
-  std::string display() const;
-
- private:
-  YamlError(Kind kind, std::string text) : kind_(kind), text_(std::move(text)) {}
-
-  Kind kind_;
-  std::string text_;
-  std::optional<YamlMark> mark_;
-  std::string path_;
-};
+// "{path}: {message} at line L column C", the path left out at the root and the position left
+// out at the start of the text; a final error's text as it stands.
+std::string yaml_error_display(const ReadError& error);
 
 }  // namespace velloquin::core

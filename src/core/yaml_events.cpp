@@ -12,7 +12,7 @@ YamlMark to_mark(const yaml_mark_t& mark) {
 }
 
 // libyaml's problem, then its context, each with the mark that makes it findable.
-YamlError syntax_error(const yaml_parser_t& parser) {
+ReadError syntax_error(const yaml_parser_t& parser) {
   std::string out = parser.problem ? parser.problem : "libyaml parser failed but there is no error";
   const YamlMark problem = to_mark(parser.problem_mark);
   if (!problem.at_origin()) {
@@ -27,7 +27,7 @@ YamlError syntax_error(const yaml_parser_t& parser) {
     if (!context.at_origin() && (context.line != problem.line || context.column != problem.column))
       out += " at " + describe_yaml_mark(context);
   }
-  return YamlError::syntax(std::move(out));
+  return yaml_final_error(std::move(out));
 }
 
 YamlScalarStyle to_style(yaml_scalar_style_t style) {
@@ -123,7 +123,7 @@ YamlDocument load_first_yaml_document(std::string_view text) {
       case YAML_ALIAS_EVENT: {
         auto found = anchors.find(reinterpret_cast<const char*>(event.data.alias.anchor));
         if (found == anchors.end()) {
-          document.error = YamlError::at(YamlError::Kind::UnknownAnchor, loaded.mark);
+          document.error = yaml_final_error_at("unknown anchor", loaded.mark);
           return document;
         }
         loaded.kind = YamlEvent::Kind::Alias;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/read_error.h"
 #include "core/yaml_error.h"
 
 namespace velloquin::core {
@@ -39,7 +40,7 @@ struct YamlDocument {
   std::vector<YamlEvent> events;
   // Set when the document ended early: a syntax error or an alias to an unknown anchor. The
   // events before that point are still readable.
-  std::optional<YamlError> error;
+  std::optional<ReadError> error;
   // True when anything but the end of the stream follows the first document.
   bool followed_by_more = false;
 };

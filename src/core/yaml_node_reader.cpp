@@ -40,7 +40,7 @@ YamlResult<const YamlEvent*> YamlNodeReader::peek() const {
   const auto& events = state_.document.events;
   if (position_ < events.size()) return &events[position_];
   if (state_.document.error) return err(*state_.document.error);
-  return err(YamlError::of_kind(YamlError::Kind::EndOfStream));
+  return err(yaml_final_error("EOF while parsing a value"));
 }
 
 YamlResult<const YamlEvent*> YamlNodeReader::next() {
@@ -52,11 +52,11 @@ YamlResult<const YamlEvent*> YamlNodeReader::next() {
 YamlResult<std::size_t> YamlNodeReader::replay(const YamlEvent& alias) {
   ++state_.replays;
   if (state_.replays > state_.document.events.size() * 100)
-    return err(YamlError::of_kind(YamlError::Kind::RepetitionLimit));
+    return err(yaml_final_error("repetition limit exceeded"));
   return alias.target;
 }
 
-YamlError YamlNodeReader::invalid_type(const YamlEvent& event, std::string_view expecting) {
+ReadError YamlNodeReader::invalid_type(const YamlEvent& event, std::string_view expecting) {
   std::string found;
   switch (event.kind) {
     case Kind::SequenceStart:
@@ -67,11 +67,11 @@ YamlError YamlNodeReader::invalid_type(const YamlEvent& event, std::string_view 
       break;
     default: {
       auto value = resolve_yaml_scalar(event);
-      if (!value) return YamlError::message(std::move(value).error());
+      if (!value) return read_error(std::move(value).error());
       found = describe_yaml_value(*value);
     }
   }
-  return YamlError::message("invalid type: " + found + ", expected " + std::string(expecting));
+  return read_error("invalid type: " + found + ", expected " + std::string(expecting));
 }
 
 YamlResult<std::string> YamlNodeReader::read_string(std::string_view expecting) {
@@ -135,8 +135,8 @@ YamlResult<std::optional<std::string>> YamlNodeReader::read_optional_string(
   if (event.kind == Kind::Scalar && event.style == YamlScalarStyle::Plain) {
     if (event.tag && *event.tag == kYamlNullTag) {
       if (!is_yaml_null_spelling(event.value))
-        return err(YamlError::message("invalid value: string " + debug_quoted(event.value) +
-                                      ", expected null"));
+        return err(
+            read_error("invalid value: string " + debug_quoted(event.value) + ", expected null"));
       is_null = true;
     } else if (!event.tag) {
       is_null = event.value.empty() || is_yaml_null_spelling(event.value);
@@ -172,17 +172,17 @@ YamlResult<nlohmann::json> YamlNodeReader::read_json_from(const YamlEvent& event
     }
     case Kind::Scalar: {
       auto value = resolve_yaml_scalar_as_any(event);
-      if (!value) return err(YamlError::message(std::move(value).error()));
+      if (!value) return err(read_error(std::move(value).error()));
       using V = YamlScalarValue::Kind;
       if (value->kind == V::Enum)
-        return err(YamlError::message("invalid type: enum, expected " + std::string(kAnyJson)));
+        return err(read_error("invalid type: enum, expected " + std::string(kAnyJson)));
       if (value->kind == V::Unsigned128 || value->kind == V::Signed128)
-        return err(YamlError::message("JSON number out of range"));
+        return err(read_error("JSON number out of range"));
       return json_of(*value);
     }
     case Kind::SequenceStart: {
       if (is_local_tag(event.tag))
-        return err(YamlError::message("invalid type: enum, expected " + std::string(kAnyJson)));
+        return err(read_error("invalid type: enum, expected " + std::string(kAnyJson)));
       return nested(event.mark, [&]() -> YamlResult<nlohmann::json> {
         nlohmann::json array = nlohmann::json::array();
         for (std::size_t index = 0;; ++index) {
@@ -201,7 +201,7 @@ YamlResult<nlohmann::json> YamlNodeReader::read_json_from(const YamlEvent& event
     }
     case Kind::MappingStart: {
       if (is_local_tag(event.tag))
-        return err(YamlError::message("invalid type: enum, expected " + std::string(kAnyJson)));
+        return err(read_error("invalid type: enum, expected " + std::string(kAnyJson)));
       return nested(event.mark, [&]() -> YamlResult<nlohmann::json> {
         nlohmann::json object = nlohmann::json::object();
         for (bool first = true;; first = false) {
@@ -225,7 +225,7 @@ YamlResult<nlohmann::json> YamlNodeReader::read_json_from(const YamlEvent& event
       });
     }
     default:
-      return err(YamlError::message("internal: unexpected end of collection"));
+      return err(read_error("internal: unexpected end of collection"));
   }
 }
 

@@ -18,7 +18,7 @@
 namespace velloquin::core {
 
 template <class T>
-using YamlResult = Result<T, YamlError>;
+using YamlResult = Result<T, ReadError>;
 
 // State shared by every reader of one document.
 struct YamlReadState {
@@ -60,12 +60,12 @@ class YamlNodeReader {
   YamlResult<void> skip();
 
   // The invalid-type error for the node `event`, describing it the way type errors do.
-  static YamlError invalid_type(const YamlEvent& event, std::string_view expecting);
+  static ReadError invalid_type(const YamlEvent& event, std::string_view expecting);
 
   // Runs `body` with one unit of depth taken, failing at `mark` when none is left.
   template <class F>
   auto nested(const YamlMark& mark, F&& body) -> decltype(body()) {
-    if (remaining_depth_ == 0) return err(YamlError::at(YamlError::Kind::RecursionLimit, mark));
+    if (remaining_depth_ == 0) return err(yaml_final_error_at("recursion limit exceeded", mark));
     --remaining_depth_;
     auto result = body();
     ++remaining_depth_;
@@ -77,9 +77,9 @@ class YamlNodeReader {
   YamlResult<void> finish_collection();
 
   // Gives `error` this node's mark and path unless it has a position already.
-  YamlError settle(YamlError error, const YamlMark& mark) const {
-    error.settle_position(mark, path_.to_string());
-    return error;
+  ReadError settle(ReadError error, const YamlMark& mark) const {
+    if (error.placed()) return error;
+    return std::move(error).at(yaml_position(mark, path_.to_string()));
   }
 
  private:
