@@ -23,7 +23,7 @@ Result<PromptDefinition, YamlReadError> read_definition_from_yaml(std::string_vi
   if (document.followed_by_more)
     return err(YamlReadError{
         "deserializing from YAML containing more than one document is not supported"});
-  return definition;
+  return std::move(definition).value();
 }
 
 }  // namespace velloquin::core
