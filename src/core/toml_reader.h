@@ -1,0 +1,22 @@
+// Reading a prompt definition from TOML text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/prompt_definition.h"
+#include "jinja/result.h"
+
+namespace velloquin::core {
+
+// The reader's one error; its display text is the whole multi-line report ("TOML parse error at
+// line L, column C", the excerpt, the carets, the message), final line feed included.
+struct TomlReadError {
+  std::string text;
+  const std::string& display() const { return text; }
+};
+
+// Reads the text's root table as a definition.
+Result<PromptDefinition, TomlReadError> read_definition_from_toml(std::string_view text);
+
+}  // namespace velloquin::core
