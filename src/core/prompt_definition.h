@@ -44,14 +44,24 @@ enum class PromptDefinitionRole : std::uint8_t { System, User, Assistant };
 // "system", "user" or "assistant".
 constexpr std::string_view to_string(PromptDefinitionRole role) {
   switch (role) {
-    case PromptDefinitionRole::System: return "system";
-    case PromptDefinitionRole::User: return "user";
-    case PromptDefinitionRole::Assistant: return "assistant";
+    case PromptDefinitionRole::System:
+      return "system";
+    case PromptDefinitionRole::User:
+      return "user";
+    case PromptDefinitionRole::Assistant:
+      return "assistant";
   }
   return "system";
 }
 
-enum class PromptVariableTypeString : std::uint8_t { String, Integer, Number, Boolean, Array, Object };
+enum class PromptVariableTypeString : std::uint8_t {
+  String,
+  Integer,
+  Number,
+  Boolean,
+  Array,
+  Object
+};
 enum class PromptVariableTypeArrayItem : std::uint8_t {
   String,
   Integer,
