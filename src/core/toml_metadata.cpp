@@ -1,5 +1,7 @@
 #include "core/toml_metadata.h"
 
+#include "core/read_messages.h"
+
 #include <cmath>
 
 #include "core/toml_datetime_text.h"
@@ -50,13 +52,13 @@ nlohmann::json toml_to_json(const toml::node& node, const TomlSourceText& source
 std::string describe_toml_value(const toml::node& node) {
   switch (node.type()) {
     case toml::node_type::string:
-      return "string " + debug_quoted(node.as_string()->get());
+      return describe_string(node.as_string()->get());
     case toml::node_type::integer:
-      return "integer `" + std::to_string(node.as_integer()->get()) + "`";
+      return describe_integer(static_cast<std::int64_t>(node.as_integer()->get()));
     case toml::node_type::floating_point:
-      return "floating point `" + float_text_with_point(node.as_floating_point()->get()) + "`";
+      return describe_float(node.as_floating_point()->get());
     case toml::node_type::boolean:
-      return node.as_boolean()->get() ? "boolean `true`" : "boolean `false`";
+      return describe_bool(node.as_boolean()->get());
     case toml::node_type::array:
       return "sequence";
     default:

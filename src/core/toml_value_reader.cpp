@@ -1,5 +1,7 @@
 #include "core/toml_value_reader.h"
 
+#include "core/read_messages.h"
+
 #include <optional>
 #include <vector>
 
@@ -169,7 +171,7 @@ ReadError TomlValueReader::placed(ReadError error) const {
 }
 
 ReadError TomlValueReader::invalid_type(std::string_view expecting) const {
-  const std::string found = value_.datetime_text ? "string " + debug_quoted(*value_.datetime_text)
+  const std::string found = value_.datetime_text ? describe_string(*value_.datetime_text)
                                                  : describe_toml_value(*value_.node);
   return placed(read_error("invalid type: " + found + ", expected " + std::string(expecting)));
 }

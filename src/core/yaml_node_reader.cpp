@@ -1,5 +1,7 @@
 #include "core/yaml_node_reader.h"
 
+#include "core/read_messages.h"
+
 #include <cmath>
 
 namespace velloquin::core {
@@ -135,8 +137,7 @@ YamlResult<std::optional<std::string>> YamlNodeReader::read_optional_string(
   if (event.kind == Kind::Scalar && event.style == YamlScalarStyle::Plain) {
     if (event.tag && *event.tag == kYamlNullTag) {
       if (!is_yaml_null_spelling(event.value))
-        return err(
-            read_error("invalid value: string " + debug_quoted(event.value) + ", expected null"));
+        return err(read_error(invalid_value(describe_string(event.value), "null")));
       is_null = true;
     } else if (!event.tag) {
       is_null = event.value.empty() || is_yaml_null_spelling(event.value);

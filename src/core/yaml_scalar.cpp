@@ -1,5 +1,7 @@
 #include "core/yaml_scalar.h"
 
+#include "core/read_messages.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -104,8 +106,8 @@ YamlScalarValue string_value(std::string_view text) {
   return value;
 }
 
-std::string invalid_value(std::string_view text, std::string_view expected) {
-  return "invalid value: string " + debug_quoted(text) + ", expected " + std::string(expected);
+std::string invalid_string_value(std::string_view text, std::string_view expected) {
+  return velloquin::core::invalid_value(describe_string(text), expected);
 }
 
 }  // namespace
@@ -210,25 +212,25 @@ Result<YamlScalarValue, std::string> resolve_yaml_scalar(const YamlEvent& scalar
   YamlScalarValue value;
   if (tag == kYamlBoolTag) {
     auto boolean = parse_yaml_bool(text);
-    if (!boolean) return err(invalid_value(text, "a boolean"));
+    if (!boolean) return err(invalid_string_value(text, "a boolean"));
     value.kind = YamlScalarValue::Kind::Boolean;
     value.boolean = *boolean;
     return value;
   }
   if (tag == kYamlIntTag) {
     auto integer = parse_yaml_integer(text);
-    if (!integer) return err(invalid_value(text, "an integer"));
+    if (!integer) return err(invalid_string_value(text, "an integer"));
     return *integer;
   }
   if (tag == kYamlFloatTag) {
     auto number = parse_yaml_float(text);
-    if (!number) return err(invalid_value(text, "a float"));
+    if (!number) return err(invalid_string_value(text, "a float"));
     value.kind = YamlScalarValue::Kind::Float;
     value.float_value = *number;
     return value;
   }
   if (tag == kYamlNullTag) {
-    if (!is_yaml_null_spelling(text)) return err(invalid_value(text, "null"));
+    if (!is_yaml_null_spelling(text)) return err(invalid_string_value(text, "null"));
     return value;
   }
   if (tag.starts_with('!') && plain) return resolve_untagged_yaml_scalar(text);
@@ -253,110 +255,23 @@ std::string describe_yaml_value(const YamlScalarValue& value) {
     case Kind::Null:
       return "unit value";
     case Kind::Boolean:
-      return value.boolean ? "boolean `true`" : "boolean `false`";
+      return describe_bool(value.boolean);
     case Kind::Unsigned:
-      return "integer `" + std::to_string(value.unsigned_value) + "`";
+      return describe_integer(value.unsigned_value);
     case Kind::Signed:
-      return "integer `" + std::to_string(value.signed_value) + "`";
+      return describe_integer(value.signed_value);
     case Kind::Unsigned128:
       return "integer `" + to_decimal(value.unsigned128) + "` as u128";
     case Kind::Signed128:
       return "integer `" + to_decimal(value.signed128) + "` as i128";
     case Kind::Float:
-      return "floating point `" + float_text_with_point(value.float_value) + "`";
+      return describe_float(value.float_value);
     case Kind::String:
-      return "string " + debug_quoted(value.text);
+      return describe_string(value.text);
     case Kind::Enum:
       return "enum";
   }
   return "unit value";
-}
-
-std::string float_text_with_point(double value) {
-  if (std::isnan(value)) return "NaN";
-  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
-  // Shortest round-trip digits, then laid out without an exponent.
-  char buffer[64];
-  auto [end, ec] =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-  (void)ec;
-  std::string_view sci(buffer, static_cast<std::size_t>(end - buffer));
-  std::string out;
-  if (sci.front() == '-') {
-    out += '-';
-    sci.remove_prefix(1);
-  }
-  const std::size_t e = sci.find('e');
-  std::string digits;
-  for (char c : sci.substr(0, e))
-    if (c != '.') digits += c;
-  int exponent = 0;
-  std::from_chars(sci.data() + e + 1 + (sci[e + 1] == '+' ? 1 : 0), sci.data() + sci.size(),
-                  exponent);
-  const int count = static_cast<int>(digits.size());
-  if (exponent < 0) {
-    out += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
-  } else if (exponent >= count - 1) {
-    out += digits + std::string(static_cast<std::size_t>(exponent - (count - 1)), '0') + ".0";
-  } else {
-    out += digits.substr(0, static_cast<std::size_t>(exponent + 1)) + "." +
-           digits.substr(static_cast<std::size_t>(exponent + 1));
-  }
-  return out;
-}
-
-std::string debug_quoted(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out = "\"";
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        continue;
-      case '\\':
-        out += "\\\\";
-        continue;
-      case '\t':
-        out += "\\t";
-        continue;
-      case '\r':
-        out += "\\r";
-        continue;
-      case '\n':
-        out += "\\n";
-        continue;
-      case '\0':
-        out += "\\0";
-        continue;
-      default:
-        break;
-    }
-    unsigned code = 0;
-    bool control = false;
-    if (c < 0x20 || c == 0x7f) {
-      code = c;
-      control = true;
-    } else if (c == 0xc2 && i + 1 < text.size()) {
-      // U+0080 to U+009F, the second control block, in its two-byte form.
-      const unsigned char next = static_cast<unsigned char>(text[i + 1]);
-      if (next >= 0x80 && next <= 0x9f) {
-        code = next;
-        control = true;
-        ++i;
-      }
-    }
-    if (!control) {
-      out += static_cast<char>(c);
-      continue;
-    }
-    out += "\\u{";
-    if (code >= 16) out += kHex[code >> 4];
-    out += kHex[code & 15];
-    out += '}';
-  }
-  out += '"';
-  return out;
 }
 
 std::string to_decimal(unsigned __int128 value) {

@@ -66,10 +66,6 @@ Result<YamlScalarValue, std::string> resolve_yaml_scalar_as_any(const YamlEvent&
 // The offending-value text of "invalid type: {}, expected {}" for a resolved scalar.
 std::string describe_yaml_value(const YamlScalarValue& value);
 
-// Rust's shortest round-trip float text with a decimal point kept, e.g. 1.5, 100.0, inf, NaN.
-std::string float_text_with_point(double value);
-// A text in double quotes with its special characters escaped.
-std::string debug_quoted(std::string_view text);
 std::string to_decimal(unsigned __int128 value);
 std::string to_decimal(__int128 value);
 

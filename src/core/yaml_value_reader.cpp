@@ -1,5 +1,7 @@
 #include "core/yaml_value_reader.h"
 
+#include "core/read_messages.h"
+
 #include <optional>
 
 namespace velloquin::core {
@@ -258,8 +260,7 @@ Result<void, ReadError> YamlValueReader::read_unit_enum(const EnumShape& shape, 
       const bool empty = event.style == YamlScalarStyle::Plain &&
                          (event.value.empty() || is_yaml_null_spelling(event.value));
       if (empty) return {};
-      return err(
-          read_error("invalid value: string " + debug_quoted(event.value) + ", expected null"));
+      return err(read_error(invalid_value(describe_string(event.value), "null")));
     }
     return err(read_error(std::string("invalid type: ") +
                           (event.kind == Kind::MappingStart ? "map" : "sequence") +

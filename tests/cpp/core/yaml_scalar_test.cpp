@@ -133,12 +133,24 @@ TEST(YamlScalarResolution, LocalTagsReadAsAnyValueAreEnums) {
   EXPECT_EQ(value->text, "custom");
 }
 
-TEST(YamlScalarResolution, FloatTextKeepsRustsShortestFormWithAPoint) {
-  EXPECT_EQ(float_text_with_point(1e21), "1000000000000000000000.0");
-  EXPECT_EQ(float_text_with_point(-0.0), "-0.0");
-  EXPECT_EQ(float_text_with_point(0.1 + 0.2), "0.30000000000000004");
-  EXPECT_EQ(float_text_with_point(123456.789), "123456.789");
-  EXPECT_EQ(float_text_with_point(5e-324), "0." + std::string(323, '0') + "5");
+TEST(YamlScalarResolution, FloatsPrintInFullWithAPoint) {
+  struct Case {
+    double value;
+    std::string described;
+  };
+  const std::vector<Case> cases = {
+      {1e21, "floating point `1000000000000000000000.0`"},
+      {-0.0, "floating point `-0.0`"},
+      {0.1 + 0.2, "floating point `0.30000000000000004`"},
+      {123456.789, "floating point `123456.789`"},
+      {5e-324, "floating point `0." + std::string(323, '0') + "5`"},
+  };
+  for (const Case& c : cases) {
+    YamlScalarValue value;
+    value.kind = Kind::Float;
+    value.float_value = c.value;
+    EXPECT_EQ(describe_yaml_value(value), c.described);
+  }
 }
 
 }  // namespace
