@@ -12,8 +12,9 @@ namespace velloquin::core {
 // The reader's one error; its display text is the whole multi-line report ("TOML parse error at
 // line L, column C", the excerpt, the carets, the message), final line feed included.
 struct TomlReadError {
-  std::string text;
-  const std::string& display() const { return text; }
+  std::string message;
+  const std::string& display() const { return message; }
+  bool operator==(const TomlReadError&) const = default;
 };
 
 // Reads the text's root table as a definition.

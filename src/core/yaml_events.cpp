@@ -87,6 +87,13 @@ YamlDocument load_first_yaml_document(std::string_view text) {
   // An anchor defined again later names its latest node from then on.
   std::map<std::string, std::size_t, std::less<>> anchors;
 
+  std::size_t depth = 0;
+  auto enter = [&]() {
+    if (++depth <= kYamlLoadDepthLimit) return true;
+    document.error = yaml_final_error("recursion limit exceeded");
+    return false;
+  };
+
   auto remember_anchor = [&](const yaml_char_t* anchor) {
     if (anchor) anchors[reinterpret_cast<const char*>(anchor)] = document.events.size();
   };
@@ -138,6 +145,7 @@ YamlDocument load_first_yaml_document(std::string_view text) {
         loaded.tag = optional_text(event.data.scalar.tag);
         break;
       case YAML_SEQUENCE_START_EVENT:
+        if (!enter()) return document;
         remember_anchor(event.data.sequence_start.anchor);
         loaded.kind = YamlEvent::Kind::SequenceStart;
         loaded.tag = optional_text(event.data.sequence_start.tag);
@@ -146,6 +154,7 @@ YamlDocument load_first_yaml_document(std::string_view text) {
         loaded.kind = YamlEvent::Kind::SequenceEnd;
         break;
       case YAML_MAPPING_START_EVENT:
+        if (!enter()) return document;
         remember_anchor(event.data.mapping_start.anchor);
         loaded.kind = YamlEvent::Kind::MappingStart;
         loaded.tag = optional_text(event.data.mapping_start.tag);

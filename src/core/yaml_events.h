@@ -45,6 +45,12 @@ struct YamlDocument {
   bool followed_by_more = false;
 };
 
+// Loading stops at the first collection nested deeper than this. A reader that takes one unit
+// of depth per collection and allows fewer than this many fails at a shallower collection before
+// it could reach the cut, and libyaml's cost per event grows with the nesting depth, so a deeply
+// nested text would otherwise take quadratic time.
+inline constexpr std::size_t kYamlLoadDepthLimit = 130;
+
 YamlDocument load_first_yaml_document(std::string_view text);
 
 }  // namespace velloquin::core

@@ -30,6 +30,7 @@ struct YamlReadState {
 class YamlNodeReader {
  public:
   static constexpr std::uint8_t kDepthLimit = 128;
+  static_assert(kDepthLimit < kYamlLoadDepthLimit, "the loader must keep every reachable event");
 
   YamlNodeReader(YamlReadState& state, std::size_t& position, const YamlPath& path,
                  std::uint8_t remaining_depth)

@@ -11,8 +11,9 @@ namespace velloquin::core {
 
 // The reader's one error; its display text is the whole message, path and position included.
 struct YamlReadError {
-  std::string text;
-  const std::string& display() const { return text; }
+  std::string message;
+  const std::string& display() const { return message; }
+  bool operator==(const YamlReadError&) const = default;
 };
 
 // Reads the text's one document as a definition. Fails on a text without a document, on a second
