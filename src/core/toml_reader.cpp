@@ -7,12 +7,12 @@
 
 namespace velloquin::core {
 
-Result<PromptDefinition, TomlReadError> read_definition_from_toml(std::string_view text) {
+Result<PromptDefinition, TomlTextError> read_definition_from_toml(std::string_view text) {
   const TomlSourceText source(text);
   auto parsed = parse_toml_document(text, source);
   if (!parsed) {
     const TomlError& error = parsed.error();
-    return err(TomlReadError{format_toml_report(text, error.span, error.message)});
+    return err(TomlTextError{format_toml_report(text, error.span, error.message)});
   }
   // The root table stands at the start of the text, so a field missing there is reported at
   // line 1, column 1 with a single caret.
@@ -23,7 +23,7 @@ Result<PromptDefinition, TomlReadError> read_definition_from_toml(std::string_vi
     const ReadError& error = definition.error();
     const TomlSpan span =
         error.position ? TomlSpan{error.position->offset, error.position->end} : TomlSpan{0, 0};
-    return err(TomlReadError{format_toml_report(text, span, error.message)});
+    return err(TomlTextError{format_toml_report(text, span, error.message)});
   }
   return std::move(definition).value();
 }

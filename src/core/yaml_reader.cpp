@@ -7,9 +7,9 @@
 
 namespace velloquin::core {
 
-Result<PromptDefinition, YamlReadError> read_definition_from_yaml(std::string_view text) {
+Result<PromptDefinition, YamlTextError> read_definition_from_yaml(std::string_view text) {
   const YamlDocument document = load_first_yaml_document(text);
-  if (!document.present) return err(YamlReadError{"EOF while parsing a value"});
+  if (!document.present) return err(YamlTextError{"EOF while parsing a value"});
 
   YamlReadState state(document);
   std::size_t position = 0;
@@ -17,11 +17,11 @@ Result<PromptDefinition, YamlReadError> read_definition_from_yaml(std::string_vi
   YamlNodeReader node(state, position, root, YamlNodeReader::kDepthLimit);
   YamlValueReader value(node);
   auto definition = read_definition(value);
-  if (!definition) return err(YamlReadError{yaml_error_display(definition.error())});
+  if (!definition) return err(YamlTextError{yaml_error_display(definition.error())});
   // A syntax error after everything the definition needed still fails the read.
-  if (document.error) return err(YamlReadError{yaml_error_display(*document.error)});
+  if (document.error) return err(YamlTextError{yaml_error_display(*document.error)});
   if (document.followed_by_more)
-    return err(YamlReadError{
+    return err(YamlTextError{
         "deserializing from YAML containing more than one document is not supported"});
   return std::move(definition).value();
 }

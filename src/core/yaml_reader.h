@@ -10,14 +10,14 @@
 namespace velloquin::core {
 
 // The reader's one error; its display text is the whole message, path and position included.
-struct YamlReadError {
+struct YamlTextError {
   std::string message;
   const std::string& display() const { return message; }
-  bool operator==(const YamlReadError&) const = default;
+  bool operator==(const YamlTextError&) const = default;
 };
 
 // Reads the text's one document as a definition. Fails on a text without a document, on a second
 // document, on a syntax error, on the repetition and nesting limits and on every shape error.
-Result<PromptDefinition, YamlReadError> read_definition_from_yaml(std::string_view text);
+Result<PromptDefinition, YamlTextError> read_definition_from_yaml(std::string_view text);
 
 }  // namespace velloquin::core
