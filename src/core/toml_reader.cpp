@@ -16,8 +16,9 @@ Result<PromptDefinition, TomlTextError> read_definition_from_toml(std::string_vi
   }
   // The root table stands at the start of the text, so a field missing there is reported at
   // line 1, column 1 with a single caret.
-  const TomlValue root{&*parsed, nullptr, TomlSpan{0, 0}};
-  TomlValueReader reader(root, source);
+  const TomlReadContext context{source, parsed->big_integers};
+  const TomlValue root{&parsed->root, nullptr, TomlSpan{0, 0}};
+  TomlValueReader reader(root, context);
   auto definition = read_definition(reader);
   if (!definition) {
     const ReadError& error = definition.error();

@@ -18,39 +18,39 @@ bool is_datetime(const toml::node& node) {
 }
 
 std::string datetime_text_of(const toml::node& node, const TomlSpan& span,
-                             const TomlSourceText& source) {
-  return toml_datetime_text(node, source.text().substr(span.start, span.end - span.start));
+                             const TomlReadContext& context) {
+  return toml_datetime_text(node, context.source.text().substr(span.start, span.end - span.start));
 }
 
-TomlValue value_of(const toml::node& node, const TomlSourceText& source) {
-  return TomlValue{&node, nullptr, toml_region_span(node.source(), source)};
+TomlValue value_of(const toml::node& node, const TomlReadContext& context) {
+  return TomlValue{&node, nullptr, toml_region_span(node.source(), context.source)};
 }
 
 // A table's entries in ascending byte order of their keys (toml++ keeps them sorted).
 class TomlTableEntries final : public EntryReader {
  public:
-  TomlTableEntries(const toml::table& table, const TomlSourceText& source)
-      : source_(source), next_(table.begin()), end_(table.end()) {}
+  TomlTableEntries(const toml::table& table, const TomlReadContext& context)
+      : context_(context), next_(table.begin()), end_(table.end()) {}
 
   Result<bool, ReadError> next_key(std::string_view, KeyVisitor visit) override {
     if (next_ == end_) return false;
     current_ = next_++;
     if (auto visited = visit(current_->first.str()); !visited)
       return err(std::move(visited).error().at(
-          toml_position(toml_region_span(current_->first.source(), source_))));
+          toml_position(toml_region_span(current_->first.source(), context_.source))));
     return true;
   }
 
   Result<void, ReadError> next_value(ValueVisitor visit) override {
-    const TomlValue value = value_of(current_->second, source_);
-    TomlValueReader reader(value, source_);
+    const TomlValue value = value_of(current_->second, context_);
+    TomlValueReader reader(value, context_);
     if (auto visited = visit(reader); !visited)
       return err(std::move(visited).error().at(toml_position(value.span)));
     return {};
   }
 
  private:
-  const TomlSourceText& source_;
+  const TomlReadContext& context_;
   toml::table::const_iterator next_;
   toml::table::const_iterator end_;
   toml::table::const_iterator current_;
@@ -59,8 +59,8 @@ class TomlTableEntries final : public EntryReader {
 // The one entry of a date-time read as a mapping: "$__toml_private_datetime" and its text.
 class TomlDatetimeEntry final : public EntryReader {
  public:
-  TomlDatetimeEntry(const std::string& text, const TomlSpan& span, const TomlSourceText& source)
-      : text_(text), span_(span), source_(source) {}
+  TomlDatetimeEntry(const std::string& text, const TomlSpan& span, const TomlReadContext& context)
+      : text_(text), span_(span), context_(context) {}
 
   Result<bool, ReadError> next_key(std::string_view, KeyVisitor visit) override {
     if (done_) return false;
@@ -72,7 +72,7 @@ class TomlDatetimeEntry final : public EntryReader {
 
   Result<void, ReadError> next_value(ValueVisitor visit) override {
     const TomlValue value{nullptr, &text_, span_};
-    TomlValueReader reader(value, source_);
+    TomlValueReader reader(value, context_);
     if (auto visited = visit(reader); !visited)
       return err(std::move(visited).error().at(toml_position(span_)));
     return {};
@@ -81,20 +81,20 @@ class TomlDatetimeEntry final : public EntryReader {
  private:
   const std::string& text_;
   TomlSpan span_;
-  const TomlSourceText& source_;
+  const TomlReadContext& context_;
   bool done_ = false;
 };
 
 // An array's elements as a record's field values; elements past the last field are ignored.
 class TomlArrayElements final : public ElementReader {
  public:
-  TomlArrayElements(const toml::array& array, const TomlSourceText& source)
-      : array_(array), source_(source) {}
+  TomlArrayElements(const toml::array& array, const TomlReadContext& context)
+      : array_(array), context_(context) {}
 
   Result<bool, ReadError> next_element(ValueVisitor visit) override {
     if (index_ == array_.size()) return false;
-    const TomlValue value = value_of(array_[index_++], source_);
-    TomlValueReader reader(value, source_);
+    const TomlValue value = value_of(array_[index_++], context_);
+    TomlValueReader reader(value, context_);
     if (auto visited = visit(reader); !visited)
       return err(std::move(visited).error().at(toml_position(value.span)));
     return true;
@@ -102,11 +102,11 @@ class TomlArrayElements final : public ElementReader {
 
  private:
   const toml::array& array_;
-  const TomlSourceText& source_;
+  const TomlReadContext& context_;
   std::size_t index_ = 0;
 };
 
-Content content_of(const toml::node& node, const TomlSourceText& source) {
+Content content_of(const toml::node& node, const TomlReadContext& context) {
   switch (node.type()) {
     case toml::node_type::string:
       return Content::of_string(node.as_string()->get());
@@ -119,19 +119,21 @@ Content content_of(const toml::node& node, const TomlSourceText& source) {
     case toml::node_type::array: {
       std::vector<Content> items;
       for (const toml::node& element : *node.as_array())
-        items.push_back(content_of(element, source));
+        items.push_back(content_of(element, context));
       return Content::of_seq(std::move(items));
     }
     case toml::node_type::table: {
       std::vector<std::pair<Content, Content>> entries;
       for (const auto& [key, value] : *node.as_table())
-        entries.emplace_back(Content::of_string(std::string(key.str())), content_of(value, source));
+        entries.emplace_back(Content::of_string(std::string(key.str())),
+                             content_of(value, context));
       return Content::of_map(std::move(entries));
     }
     default:
       break;
   }
-  const std::string text = datetime_text_of(node, toml_region_span(node.source(), source), source);
+  const std::string text =
+      datetime_text_of(node, toml_region_span(node.source(), context.source), context);
   std::vector<std::pair<Content, Content>> entries;
   entries.emplace_back(Content::of_string(std::string(kTomlDatetimeKey)), Content::of_string(text));
   return Content::of_map(std::move(entries));
@@ -172,18 +174,18 @@ ReadError TomlValueReader::placed(ReadError error) const {
 
 ReadError TomlValueReader::invalid_type(std::string_view expecting) const {
   const std::string found = value_.datetime_text ? describe_string(*value_.datetime_text)
-                                                 : describe_toml_value(*value_.node);
+                                                 : describe_toml_value(*value_.node, context_);
   return placed(read_error("invalid type: " + found + ", expected " + std::string(expecting)));
 }
 
 Result<void, ReadError> TomlValueReader::visit_mapping(EntriesVisitor visit) const {
   Result<void, ReadError> result;
   if (const toml::table* table = value_.node->as_table()) {
-    TomlTableEntries entries(*table, source_);
+    TomlTableEntries entries(*table, context_);
     result = visit(entries);
   } else {
-    const std::string text = datetime_text_of(*value_.node, value_.span, source_);
-    TomlDatetimeEntry entry(text, value_.span, source_);
+    const std::string text = datetime_text_of(*value_.node, value_.span, context_);
+    TomlDatetimeEntry entry(text, value_.span, context_);
     result = visit(entry);
   }
   if (!result) return err(placed(std::move(result).error()));
@@ -195,7 +197,7 @@ Result<void, ReadError> TomlValueReader::read_record(const RecordShape& shape,
   if (value_.node && (value_.node->is_table() || is_datetime(*value_.node)))
     return visit_mapping([&](EntryReader& entries) { return visitor.visit_entries(entries); });
   if (value_.node && value_.node->is_array()) {
-    TomlArrayElements elements(*value_.node->as_array(), source_);
+    TomlArrayElements elements(*value_.node->as_array(), context_);
     auto result = visitor.visit_elements(elements);
     if (!result) return err(placed(std::move(result).error()));
     return result;
@@ -213,14 +215,17 @@ Result<JsonObject, ReadError> TomlValueReader::read_json_map() {
   if (!value_.node) return err(invalid_type("a map"));
   if (const toml::table* table = value_.node->as_table()) {
     JsonObject object;
-    for (const auto& [key, value] : *table)
-      object.emplace(std::string(key.str()), toml_to_json(value, source_));
+    for (const auto& [key, value] : *table) {
+      auto json = toml_to_json(value, context_);
+      if (!json) return err(std::move(json).error());
+      object.emplace(std::string(key.str()), std::move(*json));
+    }
     return object;
   }
   if (is_datetime(*value_.node)) {
     JsonObject object;
     object.emplace(std::string(kTomlDatetimeKey),
-                   datetime_text_of(*value_.node, value_.span, source_));
+                   datetime_text_of(*value_.node, value_.span, context_));
     return object;
   }
   return err(invalid_type("a map"));
@@ -280,7 +285,7 @@ Result<void, ReadError> TomlValueReader::read_unit_enum(const EnumShape&, KeyVis
 
 Result<Content, ReadError> TomlValueReader::read_content() {
   if (value_.datetime_text) return Content::of_string(*value_.datetime_text);
-  return content_of(*value_.node, source_);
+  return content_of(*value_.node, context_);
 }
 
 }  // namespace velloquin::core

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/record_reader.h"
+#include "core/toml_document.h"
 #include "core/toml_library.h"
 #include "core/toml_source.h"
 
@@ -21,8 +22,8 @@ struct TomlValue {
 
 class TomlValueReader final : public ValueReader {
  public:
-  TomlValueReader(const TomlValue& value, const TomlSourceText& source)
-      : value_(value), source_(source) {}
+  TomlValueReader(const TomlValue& value, const TomlReadContext& context)
+      : value_(value), context_(context), source_(context.source) {}
 
   Result<void, ReadError> read_record(const RecordShape& shape, RecordVisitor& visitor) override;
   Result<void, ReadError> read_map(EntriesVisitor visit) override;
@@ -40,6 +41,7 @@ class TomlValueReader final : public ValueReader {
   ReadError placed(ReadError error) const;
 
   const TomlValue& value_;
+  const TomlReadContext& context_;
   const TomlSourceText& source_;
 };
 

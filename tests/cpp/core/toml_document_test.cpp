@@ -73,9 +73,12 @@ TEST(TomlParse, RenamesTheFailuresThatHaveFixedMessages) {
       {"a = 1\na = 2\n", "duplicate key", ""},
       {"[t]\nx = 1\n[t]\n", "duplicate key", ""},
       {"a.b = 1\na = 2\n", "duplicate key", ""},
-      {"a = 9223372036854775808\n", "integer number overflowed", "9223372036854775808"},
-      {"a = -9223372036854775809\n", "integer number overflowed", "-9223372036854775809"},
-      {"a = 0xFFFF_FFFF_FFFF_FFFF_F\n", "integer number overflowed", "0xFFFF_FFFF_FFFF_FFFF_F"},
+      {"a = 340282366920938463463374607431768211456\n", "integer number overflowed",
+       "340282366920938463463374607431768211456"},
+      {"a = -170141183460469231731687303715884105729\n", "integer number overflowed",
+       "-170141183460469231731687303715884105729"},
+      {"a = 0x1_0000_0000_0000_0000_0000_0000_0000_0000\n", "integer number overflowed",
+       "0x1_0000_0000_0000_0000_0000_0000_0000_0000"},
       {"a = 1e400\n", "floating-point number overflowed", "1e400"},
   };
   for (const ParseFailure& c : cases) {
@@ -116,7 +119,41 @@ nlohmann::json metadata_of(const std::string& text) {
   auto parsed = parse_toml_document(text, source);
   EXPECT_TRUE(parsed) << text;
   if (!parsed) return nullptr;
-  return toml_to_json(*parsed->get("m"), source);
+  const TomlReadContext context{source, parsed->big_integers};
+  auto json = toml_to_json(*parsed->root.get("m"), context);
+  EXPECT_TRUE(json) << text;
+  if (!json) return json.error().message;
+  return *json;
+}
+
+TEST(TomlParse, KeepsIntegersBeyondSixtyFourBitsAside) {
+  const std::string text =
+      "a = 9223372036854775808\nb = [-9223372036854775809, 0xFFFF_FFFF_FFFF_FFFF_F]\nc = 1.5\n";
+  const TomlSourceText source(text);
+  auto parsed = parse_toml_document(text, source);
+  ASSERT_TRUE(parsed) << parsed.error().message;
+  const TomlReadContext context{source, parsed->big_integers};
+  ASSERT_EQ(parsed->big_integers.size(), 3u);
+  const TomlBigInteger* a = context.big_integer_at(*parsed->root.get("a"));
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(describe_toml_big_integer(*a), "integer `9223372036854775808`");
+  const toml::array& b = *parsed->root.get("b")->as_array();
+  EXPECT_EQ(describe_toml_big_integer(*context.big_integer_at(b[0])),
+            "integer `-9223372036854775809` as i128");
+  EXPECT_EQ(describe_toml_big_integer(*context.big_integer_at(b[1])),
+            "integer `295147905179352825855` as i128");
+  EXPECT_EQ(context.big_integer_at(*parsed->root.get("c")), nullptr);
+}
+
+TEST(TomlParse, TakesOnlySoManyBigIntegers) {
+  std::string text;
+  for (std::size_t i = 0; i <= kTomlBigIntegerLimit; ++i)
+    text += "a" + std::to_string(i) + " = 99999999999999999999\n";
+  const TomlSourceText source(text);
+  auto parsed = parse_toml_document(text, source);
+  ASSERT_FALSE(parsed);
+  EXPECT_EQ(parsed.error().message, "integer number overflowed");
+  EXPECT_EQ(parsed.error().span.start, text.rfind("99999999999999999999"));
 }
 
 TEST(TomlMetadata, MapsEveryKindOntoJson) {
