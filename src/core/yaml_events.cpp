@@ -151,6 +151,7 @@ YamlDocument load_first_yaml_document(std::string_view text) {
         loaded.tag = optional_text(event.data.sequence_start.tag);
         break;
       case YAML_SEQUENCE_END_EVENT:
+        --depth;
         loaded.kind = YamlEvent::Kind::SequenceEnd;
         break;
       case YAML_MAPPING_START_EVENT:
@@ -160,6 +161,7 @@ YamlDocument load_first_yaml_document(std::string_view text) {
         loaded.tag = optional_text(event.data.mapping_start.tag);
         break;
       case YAML_MAPPING_END_EVENT:
+        --depth;
         loaded.kind = YamlEvent::Kind::MappingEnd;
         break;
       default:

@@ -274,6 +274,15 @@ TEST(YamlReader, EnforcesTheNestingLimit) {
   });
 }
 
+TEST(YamlReader, CountsOnlyOpenCollectionsTowardsTheLimit) {
+  // Many collections one after another, none deeper than three.
+  std::string text = kHead + "metadata:\n";
+  for (int i = 0; i < 300; ++i) text += "  k" + std::to_string(i) + ": [{a: 1}]\n";
+  auto definition = read_definition_from_yaml(text);
+  ASSERT_TRUE(definition) << definition.error().display();
+  EXPECT_EQ(definition->metadata.size(), 300u);
+}
+
 TEST(YamlReader, StopsAliasBombs) {
   std::string bomb = kHead + "metadata:\n  a: &a [lol, lol, lol, lol, lol, lol, lol, lol, lol]\n";
   for (char name = 'b'; name <= 'j'; ++name) {
