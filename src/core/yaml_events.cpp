@@ -88,6 +88,7 @@ YamlDocument load_first_yaml_document(std::string_view text) {
   std::map<std::string, std::size_t, std::less<>> anchors;
 
   std::size_t depth = 0;
+  std::vector<std::size_t> open;  // indices of the collections not yet ended
   auto enter = [&]() {
     if (++depth <= kYamlLoadDepthLimit) return true;
     document.error = yaml_final_error("recursion limit exceeded");
@@ -166,6 +167,15 @@ YamlDocument load_first_yaml_document(std::string_view text) {
         break;
       default:
         continue;
+    }
+    if (loaded.kind == YamlEvent::Kind::SequenceStart ||
+        loaded.kind == YamlEvent::Kind::MappingStart)
+      open.push_back(document.events.size());
+    if ((loaded.kind == YamlEvent::Kind::SequenceEnd ||
+         loaded.kind == YamlEvent::Kind::MappingEnd) &&
+        !open.empty()) {
+      document.events[open.back()].end = document.events.size();
+      open.pop_back();
     }
     document.events.push_back(std::move(loaded));
   }

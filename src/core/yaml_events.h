@@ -32,6 +32,7 @@ struct YamlEvent {
   std::string value;                               // a scalar's text after unquoting
   std::optional<std::string> tag;                  // scalars and collection starts
   std::size_t target = 0;                          // aliases: index of the anchored event
+  std::size_t end = 0;  // collection starts: index of the matching end event, once loaded
 };
 
 struct YamlDocument {

@@ -52,8 +52,17 @@ YamlResult<const YamlEvent*> YamlNodeReader::next() {
 }
 
 YamlResult<std::size_t> YamlNodeReader::replay(const YamlEvent& alias) {
+  const auto& events = state_.document.events;
+  const YamlEvent& node = events[alias.target];
+  const bool collection = node.kind == Kind::SequenceStart || node.kind == Kind::MappingStart;
+  // A collection cut short by an error runs to the end of what was loaded.
+  const std::size_t last = !collection               ? alias.target
+                           : node.end > alias.target ? node.end
+                                                     : events.size() - 1;
   ++state_.replays;
-  if (state_.replays > state_.document.events.size() * 100)
+  state_.replayed_events += last - alias.target + 1;
+  const std::size_t limit = events.size() * 100;
+  if (state_.replays > limit || state_.replayed_events > limit)
     return err(yaml_final_error("repetition limit exceeded"));
   return alias.target;
 }

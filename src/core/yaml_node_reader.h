@@ -25,6 +25,7 @@ struct YamlReadState {
   explicit YamlReadState(const YamlDocument& document) : document(document) {}
   const YamlDocument& document;
   std::size_t replays = 0;
+  std::size_t replayed_events = 0;
 };
 
 class YamlNodeReader {
@@ -45,7 +46,9 @@ class YamlNodeReader {
   // ended the document (or "EOF while parsing a value").
   YamlResult<const YamlEvent*> peek() const;
   YamlResult<const YamlEvent*> next();
-  // Counts one replay of an alias; fails once the replays exceed 100 times the event count.
+  // Counts one replay of an alias; fails once the replays, or the events they replay, exceed
+  // 100 times the event count (the second bound keeps a bomb built on one large node from
+  // expanding it millions of times).
   YamlResult<std::size_t> replay(const YamlEvent& alias);
 
   // Any scalar's text as written, whatever its style and tag.

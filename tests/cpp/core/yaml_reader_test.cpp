@@ -298,6 +298,25 @@ TEST(YamlReader, StopsAliasBombs) {
   EXPECT_EQ(outcome(typed), "repetition limit exceeded");
 }
 
+TEST(YamlReader, StopsAliasBombsBuiltOnOneLargeNode) {
+  // Few replays, each of a large node: the replayed events, not the replays, hit the limit.
+  std::string text = kHead + "metadata:\n  a: &a [";
+  for (int i = 0; i < 2000; ++i) text += "x, ";
+  text += "x]\n";
+  for (char name = 'b'; name <= 'h'; ++name) {
+    const char previous = static_cast<char>(name - 1);
+    text += std::string("  ") + name + ": &" + name + " [";
+    for (int i = 0; i < 9; ++i) text += std::string(i ? ", *" : "*") + previous;
+    text += "]\n";
+  }
+  EXPECT_EQ(outcome(text), "repetition limit exceeded");
+  // Replaying a large node a few times stays well within the limit.
+  const std::string reused = kHead + "metadata:\n  a: &a [x, x, x, x]\n  b: *a\n  c: *a\n";
+  EXPECT_EQ(
+      outcome(reused),
+      R"({"body":"b","metadata":{"a":["x","x","x","x"],"b":["x","x","x","x"],"c":["x","x","x","x"]},"name":"n","role":"user"})");
+}
+
 TEST(YamlReader, ReportsSyntaxErrorsAsLibyamlPlacesThem) {
   expect_outcomes({
       {"unterminated quote", "body: 'abc",
