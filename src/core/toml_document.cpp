@@ -1,5 +1,7 @@
 #include "core/toml_document.h"
 
+#include "core/toml_nesting.h"
+
 namespace velloquin::core {
 namespace {
 
@@ -48,6 +50,8 @@ const TomlBigInteger* TomlReadContext::big_integer_at(const toml::node& node) co
 
 Result<TomlDocument, TomlError> parse_toml_document(std::string_view text,
                                                     const TomlSourceText& source) {
+  if (auto overflow = find_toml_nesting_overflow(text))
+    return err(TomlError{"recursion limit exceeded", *overflow});
   TomlBigIntegers big_integers;
   std::string patched;  // the text with stand-ins, made on the first big integer
   for (;;) {

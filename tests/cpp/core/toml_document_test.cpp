@@ -7,6 +7,7 @@
 
 #include "core/toml_datetime_text.h"
 #include "core/toml_metadata.h"
+#include "core/toml_nesting.h"
 #include "core/toml_source.h"
 
 namespace velloquin::core {
@@ -112,6 +113,60 @@ TEST(TomlParse, BrokenInputFailsWithAPositionInsideTheText) {
     EXPECT_LE(parsed.error().span.start, text.size());
     EXPECT_FALSE(parsed.error().message.empty());
   }
+}
+
+std::string dotted(std::size_t parts) {
+  std::string key = "a";
+  for (std::size_t i = 1; i < parts; ++i) key += ".a";
+  return key;
+}
+
+TEST(TomlNesting, BoundsHeadersDottedKeysAndBrackets) {
+  struct Case {
+    std::string name;
+    std::string text;
+    bool overflows;
+  };
+  const std::vector<Case> cases = {
+      {"dotted key at the limit", dotted(kTomlNestingLimit - 1) + " = 1\n", false},
+      {"dotted key past the limit", dotted(kTomlNestingLimit + 1) + " = 1\n", true},
+      {"header plus dotted key", "[" + dotted(100) + "]\n" + dotted(40) + " = 1\n", true},
+      {"header alone past the limit", "[" + dotted(kTomlNestingLimit + 1) + "]\n", true},
+      {"headers do not add up", "[" + dotted(100) + "]\n[" + dotted(100) + "]\n", false},
+      {"inline tables add up", "a = " + std::string(130, '{') + "\n", true},
+      {"sibling keys do not add up",
+       "a = { " +
+           [] {
+             std::string keys;
+             for (int i = 0; i < 300; ++i) keys += "k" + std::to_string(i) + ".x = 1, ";
+             return keys;
+           }() +
+           "z = 1 }\n",
+       false},
+      {"dots in values do not count",
+       "a = [" +
+           [] {
+             std::string floats;
+             for (int i = 0; i < 300; ++i) floats += "1.5, ";
+             return floats;
+           }() +
+           "'x.y.z']\n",
+       false},
+      {"dots in strings and comments do not count",
+       "\"" + dotted(300) + "\" = 1 # " + dotted(300) + "\nb =  + dotted(300) + \n", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(find_toml_nesting_overflow(c.text).has_value(), c.overflows) << c.name;
+  }
+}
+
+TEST(TomlNesting, DeepKeysFailBeforeTomlppRecurses) {
+  const std::string text = "metadata." + dotted(100000) + " = 1\n";
+  const TomlSourceText source(text);
+  auto parsed = parse_toml_document(text, source);
+  ASSERT_FALSE(parsed);
+  EXPECT_EQ(parsed.error().message, "recursion limit exceeded");
+  EXPECT_EQ(parsed.error().span.start, 0u);
 }
 
 nlohmann::json metadata_of(const std::string& text) {

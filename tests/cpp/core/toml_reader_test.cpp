@@ -252,6 +252,16 @@ TEST(TomlReader, SurvivesHostileInput) {
       std::string(50000, '[') + "a" + std::string(50000, ']') + " = 1",
       "a = 99999999999999999999999999999999999999999999999999999999999999999999999999999\n",
       std::string("name = 'n\0'", 11),
+      [] {
+        std::string deep = "metadata";
+        for (int i = 0; i < 100000; ++i) deep += ".a";
+        return deep + " = 1\n";
+      }(),
+      [] {
+        std::string deep = "[metadata";
+        for (int i = 0; i < 100000; ++i) deep += ".a";
+        return deep + "]\n";
+      }(),
   };
   for (const std::string& text : texts) {
     auto result = read_definition_from_toml(text);
