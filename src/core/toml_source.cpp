@@ -24,19 +24,32 @@ std::size_t decimal_digits(std::size_t value) {
 
 TomlSourceText::TomlSourceText(std::string_view text) : text_(text) {
   line_starts_.push_back(0);
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if (text[i] == '\n') line_starts_.push_back(i + 1);
+  bool ascii = true;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) ascii = false;
+    if (text[i] != '\n') continue;
+    ascii_lines_.push_back(ascii);
+    ascii = true;
+    line_starts_.push_back(i + 1);
+  }
+  ascii_lines_.push_back(ascii);
 }
 
 std::size_t TomlSourceText::offset_of(std::uint32_t line, std::uint32_t column) const {
   if (line == 0) return 0;
   if (line > line_starts_.size()) return text_.size();
-  std::size_t offset = line_starts_[line - 1];
-  for (std::uint32_t c = 1; c < column && offset < text_.size() && text_[offset] != '\n'; ++c) {
-    ++offset;
-    while (offset < text_.size() && is_continuation_byte(text_[offset])) ++offset;
+  const std::size_t start = line_starts_[line - 1];
+  const std::size_t end = line < line_starts_.size() ? line_starts_[line] - 1 : text_.size();
+  if (column == 0) return start;
+  if (ascii_lines_[line - 1]) return std::min(start + (column - 1), end);
+  auto [cached, inserted] = character_offsets_.try_emplace(line);
+  std::vector<std::size_t>& offsets = cached->second;
+  if (inserted) {
+    for (std::size_t i = start; i < end; ++i)
+      if (!is_continuation_byte(text_[i])) offsets.push_back(i);
+    offsets.push_back(end);
   }
-  return offset;
+  return column - 1 < offsets.size() ? offsets[column - 1] : end;
 }
 
 std::size_t TomlSourceText::literal_start_before(std::size_t offset) const {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,10 @@ class TomlSourceText {
  private:
   std::string_view text_;
   std::vector<std::size_t> line_starts_;
+  std::vector<bool> ascii_lines_;
+  // For lines with multi-byte characters, the offset of each character, built on first use so
+  // that positions on one long line cost no more than one pass over it.
+  mutable std::map<std::uint32_t, std::vector<std::size_t>> character_offsets_;
 };
 
 // "TOML parse error at line L, column C", the excerpt of the line with carets under the span,
