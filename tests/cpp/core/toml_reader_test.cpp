@@ -243,6 +243,13 @@ TEST(TomlReader, CountsColumnsInCharactersAndKeepsCarriageReturns) {
   });
 }
 
+TEST(TomlReader, ReadsKeysOfAnyScript) {
+  // Latin-1, Cyrillic, kana and Arabic presentation forms, quoted and bare, in keys and values.
+  EXPECT_EQ(
+      outcome(kHead + "[metadata]\n\"café\" = 'é'\nключ = 'я'\n\"かな\" = \"ア\"\n\"ﻼ\" = 1\n"),
+      R"({"body":"b","metadata":{"café":"é","ключ":"я","かな":"ア","ﻼ":1},"name":"n","role":"user"})");
+}
+
 TEST(TomlReader, SurvivesHostileInput) {
   const std::vector<std::string> texts = {
       "body = '\xff'\n",
