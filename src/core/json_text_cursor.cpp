@@ -82,6 +82,28 @@ bool is_string_end(unsigned char c) {
   return c == '"' || c == '\\' || c < 0x20;
 }
 
+// Whether any byte of `chunk` is a quote, a backslash or a control character. Exact about
+// whether there is one, not about where: the caller then looks byte by byte.
+bool chunk_has_string_end(std::uint64_t chunk) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  auto has_zero = [](std::uint64_t x) { return (x - kOnes) & ~x & kHighs; };
+  std::uint64_t below_space = (chunk - kOnes * 0x20) & ~chunk & kHighs;
+  return (has_zero(chunk ^ (kOnes * '"')) | has_zero(chunk ^ (kOnes * '\\')) | below_space) != 0;
+}
+
+// The offset of the first byte from `pos` that ends a run of plain string bytes.
+std::size_t skip_plain_string_bytes(const unsigned char* data, std::size_t pos, std::size_t size) {
+  while (size - pos >= 8) {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, data + pos, 8);
+    if (chunk_has_string_end(chunk)) break;
+    pos += 8;
+  }
+  while (pos < size && !is_string_end(data[pos])) ++pos;
+  return pos;
+}
+
 std::string describe_number(const JsonTextNumber& number) {
   switch (number.kind) {
     case JsonTextNumber::Kind::U64:
@@ -178,7 +200,7 @@ Result<std::string_view, ReadError> JsonTextCursor::parse_string() {
   const std::size_t size = text_.size();
   const auto* data = reinterpret_cast<const unsigned char*>(text_.data());
   for (;;) {
-    while (pos_ < size && !is_string_end(data[pos_])) ++pos_;
+    pos_ = skip_plain_string_bytes(data, pos_, size);
     if (pos_ == size) return err(error_here("EOF while parsing a string"));
     unsigned char c = data[pos_];
     if (c == '"') {

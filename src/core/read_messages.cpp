@@ -190,6 +190,9 @@ std::string describe_integer(std::int64_t value) {
 }
 
 std::string json_float_text(double value) {
+  // JSON text has no such numbers, but a value built in memory may hold them.
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
   if (value == 0) return std::signbit(value) ? "-0.0" : "0.0";
   ShortestDigits d = shortest_digits(value);
   const int length = static_cast<int>(d.digits.size());

@@ -25,7 +25,8 @@ std::string describe_bool(bool value);               // boolean `true`
 std::string describe_integer(std::uint64_t value);   // integer `5`
 std::string describe_integer(std::int64_t value);    // integer `-5`
 // floating point `1.5`, as the JSON forms print floats: the shortest text that reads back to
-// the same number, with ".0" on integral values and an exponent outside 1e-5 .. 1e16 ("1e300").
+// the same number, with ".0" on integral values and an exponent outside 1e-5 .. 1e16 ("1e300");
+// "NaN", "inf", "-inf" for the values JSON text cannot hold.
 std::string describe_json_float(double value);
 // floating point `1.5`, as the other formats print floats: the shortest digits written out in
 // full, no exponent ("1000...0.0"), ".0" on integral values; "NaN", "inf", "-inf" as they are.

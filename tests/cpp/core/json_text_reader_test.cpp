@@ -169,6 +169,8 @@ TEST(JsonTextReader, SyntaxErrors) {
       {"no exponent digits", with_metadata(R"({"a":1e})"), "invalid number at line 1 column 56"},
       {"float out of range", with_metadata(R"({"a":1e400})"),
        "number out of range at line 1 column 58"},
+      {"just above the largest double", with_metadata(R"({"a":1.7976931348623159e308})"),
+       "number out of range at line 1 column 75"},
       {"negative float out of range", with_metadata(R"({"a":-1.5e99999999999999})"),
        "number out of range at line 1 column 72"},
       {"long integer out of range", with_metadata("{\"a\":1" + std::string(400, '0') + "}"),
@@ -226,7 +228,7 @@ TEST(JsonTextReader, AcceptedForms) {
       " \t\r\n{\"\\u0062ody\": \"Hello \\\"{{ city }}\\\" \\u00e9\\ud83d\\ude00\",\n"
       R"( "name": "é", "role": "system", "output_model": null,
       "metadata": {"n": null, "t": true, "u": 18446744073709551615, "i": -9223372036854775808,
-                   "big": -9223372036854775809, "f": 0.5e1, "tiny": 1e-400, "z": -0, "k": 1, "k": 2,
+                   "big": -9223372036854775809, "f": 0.5e1, "tiny": 1e-400, "sub": 4.9e-324, "max": 1.7976931348623157e308, "z": -0, "k": 1, "k": 2,
                    "nested": [{"b": 1, "a": [[]]}], "s": "\/\b\f\n\r\t"},
       "variables": {"city": {"description": null, "trusted": false, "type": ["string", "null"]},
                     "city": {"trusted": true, "type": "string"},
@@ -249,6 +251,8 @@ TEST(JsonTextReader, AcceptedForms) {
   EXPECT_EQ(metadata["big"].get<double>(), -9223372036854775809.0);
   EXPECT_EQ(metadata["f"].get<double>(), 5.0);
   EXPECT_EQ(metadata["tiny"].get<double>(), 0.0);
+  EXPECT_EQ(metadata["sub"].get<double>(), 5e-324);
+  EXPECT_EQ(metadata["max"].get<double>(), 1.7976931348623157e308);
   EXPECT_TRUE(metadata["z"].is_number_float());
   EXPECT_TRUE(std::signbit(metadata["z"].get<double>()));
   EXPECT_EQ(metadata["k"], 2);
@@ -261,6 +265,16 @@ TEST(JsonTextReader, AcceptedForms) {
             (PromptVariable{"d", true, PromptVariableTypeString::Number, false}));
   EXPECT_EQ(d.variants.at("short"), (PromptVariant{"Short", {}}));
   EXPECT_EQ(d.variants.at(""), (PromptVariant{"", {}}));
+}
+
+TEST(JsonTextReader, SurroundingWhitespaceIsAccepted) {
+  for (const std::string& text : {" \t\r\n" + kValid, kValid + "  \n\n ", "\n" + kValid + "\r\n"}) {
+    auto read = read_definition_from_json_text(text);
+    ASSERT_TRUE(read.ok()) << read.error().display();
+    EXPECT_EQ(read->body, "b");
+    EXPECT_EQ(read->name.str(), "n");
+    EXPECT_EQ(read->role, PromptDefinitionRole::User);
+  }
 }
 
 TEST(JsonTextReader, PositionalDefinitionAndRoundTrip) {

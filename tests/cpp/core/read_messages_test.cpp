@@ -43,6 +43,8 @@ TEST(ReadMessages, FloatsPrintLikeTheirFormats) {
   std::string huge = describe_float(1e300);
   EXPECT_EQ(huge, "floating point `1" + std::string(300, '0') + ".0`");
   EXPECT_EQ(describe_float(std::numeric_limits<double>::quiet_NaN()), "floating point `NaN`");
+  EXPECT_EQ(describe_json_float(std::numeric_limits<double>::quiet_NaN()), "floating point `NaN`");
+  EXPECT_EQ(describe_json_float(std::numeric_limits<double>::infinity()), "floating point `inf`");
   EXPECT_EQ(describe_float(-std::numeric_limits<double>::infinity()), "floating point `-inf`");
 }
 
