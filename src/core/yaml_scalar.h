@@ -56,7 +56,8 @@ std::optional<YamlScalarValue> parse_yaml_integer(std::string_view text);
 // A plain scalar without a tag: null, boolean, integer, float, else text.
 YamlScalarValue resolve_untagged_yaml_scalar(std::string_view text);
 
-// The scalar as read into a value of any kind. Core tags are strict: a text that does not fit
+// The scalar as read into a value of any kind; a String or Enum result refers to the event's
+// text, so the event must outlive it. Core tags are strict: a text that does not fit
 // fails with "invalid value: ..., expected ...". Other global tags make a string.
 Result<YamlScalarValue, std::string> resolve_yaml_scalar(const YamlEvent& scalar);
 

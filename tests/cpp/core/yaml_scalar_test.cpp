@@ -120,14 +120,17 @@ TEST(YamlScalarResolution, CoreTagsAreStrictAndOtherTagsMakeText) {
       {"5", quoted, std::string("!local"), "string \"5\""},
   };
   for (const Case& c : cases) {
-    auto value = resolve_yaml_scalar(scalar(c.text, c.style, c.tag));
+    // The resolved value refers to the event's text, so the event outlives it.
+    const YamlEvent event = scalar(c.text, c.style, c.tag);
+    auto value = resolve_yaml_scalar(event);
     const std::string got = value ? describe_yaml_value(*value) : value.error();
     EXPECT_EQ(got, c.expected) << c.text << " " << c.tag.value_or("(untagged)");
   }
 }
 
 TEST(YamlScalarResolution, LocalTagsReadAsAnyValueAreEnums) {
-  auto value = resolve_yaml_scalar_as_any(scalar("x", YamlScalarStyle::Plain, "!custom"));
+  const YamlEvent event = scalar("x", YamlScalarStyle::Plain, "!custom");
+  auto value = resolve_yaml_scalar_as_any(event);
   ASSERT_TRUE(value);
   EXPECT_EQ(value->kind, Kind::Enum);
   EXPECT_EQ(value->text, "custom");
