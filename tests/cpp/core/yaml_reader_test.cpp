@@ -127,6 +127,19 @@ TEST(YamlReader, RecordsAreMappingsOnly) {
 TEST(YamlReader, ReadsScalarsByField) {
   const std::string plain = R"({"body":"b","name":"n","role":"user"})";
   expect_outcomes({
+      {"name of one space", "body: b\nname: ' '\nrole: user\n",
+       R"({"body":"b","name":" ","role":"user"})"},
+      {"name of one multi-byte character", "body: b\nname: é\nrole: user\n",
+       R"({"body":"b","name":"é","role":"user"})"},
+      {"type as bare null", kHead + "variables: {v: {trusted: false, type: \"null\"}}\n",
+       "variables.v: data did not match any variant of untagged enum PromptVariableType at line 4 "
+       "column 16"},
+      {"type as a number", kHead + "variables: {v: {trusted: false, type: 5}}\n",
+       "variables.v: data did not match any variant of untagged enum PromptVariableType at line 4 "
+       "column 16"},
+      {"type with a local tag", kHead + "variables: {v: {trusted: false, type: !x string}}\n",
+       "variables.v.type: untagged and internally tagged enums do not support enum input at line 4 "
+       "column 39"},
       {"body of digits", "body: 42\nname: n\nrole: user\n",
        R"({"body":"42","name":"n","role":"user"})"},
       {"body ~ is text", "body: ~\nname: n\nrole: user\n",
@@ -238,6 +251,10 @@ TEST(YamlReader, ReadsMapsAndMetadata) {
 
 TEST(YamlReader, ReplaysAliases) {
   expect_outcomes({
+      {"a merge of an aliased record is an unknown field",
+       kHead + "variables:\n  a: &v {trusted: true, type: string}\n  b:\n    <<: *v\n",
+       "variables.b: unknown field `<<`, expected one of `description`, `trusted`, `type`, "
+       "`validation_required` at line 7 column 5"},
       {"a variable reused under a second name",
        kHead + "variables:\n  a: &v {trusted: true, type: string}\n  b: *v\n",
        R"({"body":"b","name":"n","role":"user","variables":{"a":{"trusted":true,"type":"string","validation_required":false},"b":{"trusted":true,"type":"string","validation_required":false}}})"},
