@@ -39,7 +39,7 @@ struct TomlReadContext {
 // Parses the text. An integer beyond 64 bits that fits 128 is parsed through a stand-in float
 // and kept aside; at most kTomlBigIntegerLimit of them are taken this way (each costs a parse),
 // any further one fails like an integer beyond 128 bits.
-inline constexpr std::size_t kTomlBigIntegerLimit = 64;
+inline constexpr std::size_t kTomlBigIntegerLimit = 16;
 Result<TomlDocument, TomlError> parse_toml_document(std::string_view text,
                                                     const TomlSourceText& source);
 
