@@ -56,11 +56,8 @@ void measure(const char* format, const std::string& text, Read read) {
     best_cpu = std::min(best_cpu, static_cast<double>(cpu_stop - cpu_start) / CLOCKS_PER_SEC);
   }
   const double megabytes = static_cast<double>(text.size()) / 1e6;
-  std::printf(
-      "%s: %.2f MB in %.1f ms (best of %d) = %.1f MB/s; by processor time %.1f MB/s
-      ",
-      format,
-      megabytes, best * 1e3, kRounds, megabytes / best, megabytes / best_cpu);
+  std::printf("%s: %.2f MB in %.1f ms (best of %d) = %.1f MB/s; by processor time %.1f MB/s\n",
+              format, megabytes, best * 1e3, kRounds, megabytes / best, megabytes / best_cpu);
 }
 
 }  // namespace
