@@ -6,8 +6,8 @@
 #include <set>
 #include <string>
 
+#include "builtins_presence.h"
 #include "core/kernel_definitions.h"
-#include "engine_presence.h"
 
 namespace velloquin::core {
 namespace {
@@ -16,7 +16,7 @@ using testing::definition;
 using Roots = std::set<std::string>;
 
 TEST(RequiredRoots, RootsTable) {
-  VELLOQUIN_REQUIRE_ENGINE();
+  VELLOQUIN_REQUIRE_BUILTINS();
   struct Case {
     const char* source;
     Roots roots;
@@ -61,14 +61,12 @@ TEST(RequiredRoots, ResolvesTheArmAndLabelsIt) {
 }
 
 TEST(RequiredRoots, VariantArmsAreAnalysedOnTheirOwn) {
-  VELLOQUIN_REQUIRE_ENGINE();
   const PromptDefinition d = definition("{{ root_only }}", "{}", R"({"v": {"body": "{{ w }}"}})");
   EXPECT_EQ(required_roots(d, "v")->roots, Roots{"w"});
   EXPECT_EQ(required_roots(d, std::nullopt)->roots, Roots{"root_only"});
 }
 
 TEST(RequiredRoots, CompileFailuresAreClassifiedAsRenderingWould) {
-  VELLOQUIN_REQUIRE_ENGINE();
   using Kind = KernelError::Kind;
   struct Case {
     const char* source;

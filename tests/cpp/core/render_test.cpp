@@ -8,11 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "builtins_presence.h"
 #include "core/guard_filter.h"
 #include "core/hashing.h"
 #include "core/kernel_definitions.h"
 #include "core/origin.h"
-#include "engine_presence.h"
 
 namespace velloquin::core {
 namespace {
@@ -129,7 +129,7 @@ std::vector<Case> Cases() {
 }
 
 TEST(Render, OutcomesTable) {
-  VELLOQUIN_REQUIRE_ENGINE();
+  VELLOQUIN_REQUIRE_BUILTINS();
   for (const Case& c : Cases()) {
     auto result = render(c.definition, c.variant, c.context, c.guard);
     if (c.expected.text) {
@@ -146,7 +146,6 @@ TEST(Render, OutcomesTable) {
 }
 
 TEST(Render, ProvenanceAndAdvisory) {
-  VELLOQUIN_REQUIRE_ENGINE();
   const PromptDefinition d =
       definition("Hi {{ x }}\n", kUntrustedX, R"({"v": {"body": "V {{ t }}"}})");
   const json context = {{"x", "a<b"}, {"t", "T"}};
@@ -181,7 +180,6 @@ TEST(Render, ProvenanceAndAdvisory) {
 }
 
 TEST(Render, SameInputsGiveTheSameResult) {
-  VELLOQUIN_REQUIRE_ENGINE();
   for (const Case& c : Cases()) {
     auto first = render(c.definition, c.variant, c.context, c.guard);
     for (int i = 0; i < 3; ++i) {
@@ -251,7 +249,7 @@ std::string unescape(std::string_view text) {
 }
 
 TEST(Render, UntrustedValuesCannotForgeDelimiters) {
-  VELLOQUIN_REQUIRE_ENGINE();
+  VELLOQUIN_REQUIRE_BUILTINS();
   // Three guarded outputs, of a plain value, a filtered value and a concatenation, between
   // static text that holds no markup.
   const PromptDefinition d = definition(
