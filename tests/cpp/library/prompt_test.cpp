@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "builtins_presence.h"
 #include "library/definitions.h"
 
 namespace velloquin::prompt {
@@ -55,7 +54,6 @@ TEST(PromptCreate, ReservedVariantNameIsCheckedBeforeAnyTemplate) {
 }
 
 TEST(PromptCreate, TemplateFailuresTable) {
-  VELLOQUIN_REQUIRE_BUILTINS();
   struct Case {
     const char* what;
     std::string json;
