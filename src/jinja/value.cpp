@@ -346,7 +346,7 @@ const std::vector<Value>* Value::items() const {
   if (tag_ == Tag::Seq) return &static_cast<const SeqData*>(heap())->items;
   if (tag_ == Tag::Iterator) {
     auto* d = static_cast<const IterData*>(heap());
-    if (!d->is_range) return &d->items;
+    if (!d->is_range && !d->failure) return &d->items;
   }
   return nullptr;
 }
