@@ -529,7 +529,8 @@ ValueResult Evaluator::eval_slice(const SliceExpr& s) {
       VQ_TRY(parts[i], eval(*exprs[i]));
     }
   }
-  VQ_CHECK(check_defined(base));
+  // Unlike other uses, slicing rejects the silent undefined too.
+  if (strict_ && base.is_undefined()) return err(undefined_error());
   return slice(base, parts[0], parts[1], parts[2]);
 }
 
@@ -669,7 +670,6 @@ ValueResult Evaluator::eval_call(const CallExpr& expr) {
     const auto& method = static_cast<const GetAttrExpr&>(callee);
     VQ_TRY(Value base, eval(*method.object));
     VQ_TRY(Args args, eval_args(expr.args));
-    if (base.is_undefined()) return err(undefined_error());
     return call_method(*this, base, method.name, args);
   }
   VQ_TRY(Value function, eval(callee));
