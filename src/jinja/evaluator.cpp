@@ -225,18 +225,16 @@ Result<void, Error> Evaluator::emit(const Value& value, std::string& out) {
     value.display(out);
     return {};
   }
-  if (value.is_none() || value.is_bool() || value.is_number()) {
-    value.display(out);
+  if (escape_ == AutoEscape::Json) {
+    const Function* tojson = find_filter("tojson");
+    if (tojson == nullptr) return err(invalid_operation("JSON escaping needs the tojson filter"));
+    VQ_TRY(Value json, (*tojson)(*this, Args({value})));
+    json.display(out);
     return {};
   }
-  if (escape_ == AutoEscape::Json) {
-    if (const Function* tojson = find_filter("tojson")) {
-      VQ_TRY(Value json, (*tojson)(*this, Args({value})));
-      json.display(out);
-      return {};
-    }
-  }
-  if (value.is_string()) {
+  if (value.is_none() || value.is_bool() || value.is_number()) {
+    value.display(out);
+  } else if (value.is_string()) {
     html_escape(out, value.str());
   } else {
     html_escape(out, value.to_display_string());
