@@ -146,7 +146,7 @@ ValueResult join(State& state, const Args& args) {
   if (joiner_arg) {
     auto t = text_input(state, *joiner_arg);
     if (!t) return err(std::move(t).error());
-    joiner = std::move(*t);
+    joiner = std::move(*t).str();
   }
   if (v->is_undefined() || v->is_none()) return Value("");
   auto it = iterate(*v);
@@ -283,10 +283,25 @@ ValueResult sort(State& state, const Args& args) {
   auto ordered = [&](int c) { return reversed ? c > 0 : c < 0; };
 
   if (!attribute) {
-    std::stable_sort(items->begin(), items->end(), [&](const Value& a, const Value& b) {
-      return ordered(compare_keys(a, b, cs));
+    if (cs) {
+      std::stable_sort(items->begin(), items->end(), [&](const Value& a, const Value& b) {
+        return ordered(compare_values(a, b));
+      });
+      return Value::seq(std::move(*items));
+    }
+    // Folded once per item rather than once per comparison; positions move, not values.
+    std::vector<Value> keys;
+    keys.reserve(items->size());
+    for (const auto& item : *items) keys.push_back(ascii_fold(item));
+    std::vector<std::uint32_t> order(items->size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return ordered(compare_values(keys[a], keys[b]));
     });
-    return Value::seq(std::move(*items));
+    std::vector<Value> out;
+    out.reserve(order.size());
+    for (auto i : order) out.push_back(std::move((*items)[i]));
+    return Value::seq(std::move(out));
   }
   auto path_text = arg_as_str(*attribute);
   if (!path_text) return err(std::move(path_text).error());
@@ -318,7 +333,7 @@ ValueResult sort(State& state, const Args& args) {
     for (const auto& p : paths) {
       auto val = lookup_path(item, p);
       if (val)
-        k.keys.emplace_back(std::move(val).value());
+        k.keys.emplace_back(paths.size() == 1 && !cs ? ascii_fold(*val) : std::move(val).value());
       else if (paths.size() == 1)
         k.keys.emplace_back(std::nullopt);
       else
@@ -337,7 +352,7 @@ ValueResult sort(State& state, const Args& args) {
   }
   std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
     if (!a.keys[0] || !b.keys[0]) return false;
-    return ordered(compare_keys(*a.keys[0], *b.keys[0], cs));
+    return ordered(compare_values(*a.keys[0], *b.keys[0]));
   });
   std::vector<Value> out;
   out.reserve(keyed.size());
@@ -357,7 +372,7 @@ ValueResult select_or_reject(State& state, const Args& args, bool with_attribute
     if (!a) return a;
     auto t = text_input(state, *a);
     if (!t) return err(std::move(t).error());
-    attribute = std::move(*t);
+    attribute = std::move(*t).str();
   }
   auto test_name = r.optional();
   std::vector<Value> test_args = r.rest();
@@ -365,7 +380,7 @@ ValueResult select_or_reject(State& state, const Args& args, bool with_attribute
   if (test_name) {
     auto name = text_input(state, *test_name);
     if (!name) return err(std::move(name).error());
-    test = state.find_test(*name);
+    test = state.find_test(name->view());
     if (!test) return err(Error(ErrorKind::UnknownTest));
   }
   auto items = strict_items(state, *v);
