@@ -24,6 +24,13 @@ velloquin::Result<std::vector<Value>, Error> strict_items(const State& state, co
   return collect(v);
 }
 
+// A walk over an iterable's items, without collecting them first; a strict undefined is an
+// error ("undefined value").
+velloquin::Result<ValueIterator, Error> strict_iterate(const State& state, const Value& v) {
+  if (auto ok = check_defined(state, v); !ok) return err(std::move(ok).error());
+  return iterate(v);
+}
+
 // Items of an iterable, or `detail` as the error for anything that is not (strict undefined
 // included).
 velloquin::Result<std::vector<Value>, Error> items_or(const State& state, const Value& v,
@@ -152,14 +159,28 @@ ValueResult join(State& state, const Args& args) {
   auto it = iterate(*v);
   if (!it)
     return err(invalid_operation("cannot join value of type " + std::string(kind_name(v->kind()))));
+  std::string out;
+  if (state.auto_escape() == AutoEscape::None) {
+    // Without escaping, one pass straight into the result.
+    bool first = true;
+    while (auto item = it->next()) {
+      if (!first) out += joiner;
+      first = false;
+      if (item->is_string())
+        out += item->str();
+      else
+        item->display(out);
+    }
+    return Value(std::move(out));
+  }
+  // With escaping, whether anything is safe decides how every part is written.
   std::vector<Value> items;
   bool any_safe = joiner_arg && joiner_arg->is_safe();
   while (auto item = it->next()) {
     any_safe = any_safe || item->is_safe();
     items.push_back(std::move(*item));
   }
-  bool escape = state.auto_escape() != AutoEscape::None && any_safe;
-  std::string out;
+  bool escape = any_safe;
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i > 0) {
       if (escape && !(joiner_arg && joiner_arg->is_safe()))
@@ -169,7 +190,10 @@ ValueResult join(State& state, const Args& args) {
     }
     const Value& item = items[i];
     if (escape && !item.is_safe()) {
-      html_escape(out, item.is_string() ? std::string(item.str()) : item.to_display_string());
+      if (item.is_string())
+        html_escape(out, item.str());
+      else
+        html_escape(out, item.to_display_string());
     } else if (item.is_string()) {
       out += item.str();
     } else {
@@ -383,12 +407,13 @@ ValueResult select_or_reject(State& state, const Args& args, bool with_attribute
     test = state.find_test(name->view());
     if (!test) return err(Error(ErrorKind::UnknownTest));
   }
-  auto items = strict_items(state, *v);
+  auto items = strict_iterate(state, *v);
   if (!items) return err(std::move(items).error());
   std::vector<Value> out;
   Args call;
   call.positional.reserve(test_args.size() + 1);
-  for (auto& item : *items) {
+  while (auto next = items->next()) {
+    Value& item = *next;
     Value subject = item;
     if (with_attribute) {
       auto a = lookup_path(item, attribute);
@@ -437,12 +462,12 @@ ValueResult map(State& state, const Args& args) {
       if (name == "default") fallback = value;
     r.keyword("default");
     if (auto done = r.finish(); !done) return err(std::move(done).error());
-    auto items = strict_items(state, *v);
+    auto items = strict_iterate(state, *v);
     if (!items) return err(std::move(items).error());
     std::vector<Value> out;
-    out.reserve(items->size());
-    for (const auto& item : *items) {
-      auto sub = lookup_attribute(item, *attribute);
+    out.reserve(items->remaining().value_or(0));
+    while (auto item = items->next()) {
+      auto sub = lookup_attribute(*item, *attribute);
       if (!sub) {
         if (fallback.is_undefined()) return err(std::move(sub).error());
         out.push_back(fallback);
@@ -458,14 +483,14 @@ ValueResult map(State& state, const Args& args) {
   if (!rest[0].is_string()) return err(invalid_operation("filter name must be a string"));
   const Function* filter = state.find_filter(rest[0].str());
   if (!filter) return err(Error(ErrorKind::UnknownFilter));
-  auto items = strict_items(state, *v);
+  auto items = strict_iterate(state, *v);
   if (!items) return err(std::move(items).error());
   std::vector<Value> out;
-  out.reserve(items->size());
+  out.reserve(items->remaining().value_or(0));
   Args call;
-  for (auto& item : *items) {
+  while (auto item = items->next()) {
     call.positional.clear();
-    call.positional.push_back(std::move(item));
+    call.positional.push_back(std::move(*item));
     call.positional.insert(call.positional.end(), rest.begin() + 1, rest.end());
     auto result = (*filter)(state, call);
     if (!result) return err(std::move(result).error());
