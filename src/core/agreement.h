@@ -1,0 +1,27 @@
+// Template agreement: the top-level names a template needs from its context.
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "core/kernel_error.h"
+#include "core/prompt_definition.h"
+#include "jinja/result.h"
+
+namespace velloquin::core {
+
+struct Agreement {
+  std::string variant;          // the arm label: "default" or the requested variant name
+  std::set<std::string> roots;  // byte order, the engine's own global names left out
+
+  bool operator==(const Agreement&) const = default;
+};
+
+// Compiles the arm exactly as an unguarded render would, so it fails the same way, and lists
+// the root names the template reads before (or without) assigning them.
+Result<Agreement, KernelError> required_roots(const PromptDefinition& definition,
+                                              std::optional<std::string_view> variant);
+
+}  // namespace velloquin::core

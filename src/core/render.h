@@ -1,0 +1,37 @@
+// Strict rendering of one arm of a definition, with provenance.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "core/kernel_error.h"
+#include "core/prompt_definition.h"
+#include "core/render_types.h"
+#include "jinja/result.h"
+
+namespace velloquin::jinja {
+class Value;
+}  // namespace velloquin::jinja
+
+namespace velloquin::core {
+
+// The name of the one template every kernel environment holds; engine texts end in
+// " (in kernel:N)".
+inline constexpr std::string_view kKernelTemplateName = "kernel";
+
+// Renders the arm chosen by `variant` (absent or "default": the root body) with `context` as the
+// root value. Every call builds, uses and drops its own engine environment with strict undefined
+// behaviour; the guard filter exists in it only when the guard is active. Failures come in the
+// order: unknown variant, invalid advisory override, compile errors, render errors.
+Result<RenderResult, KernelError> render(const PromptDefinition& definition,
+                                         std::optional<std::string_view> variant,
+                                         jinja::Value context, const GuardConfig& guard);
+
+// The same, with the context given as a JSON tree (objects become maps in key order).
+Result<RenderResult, KernelError> render(const PromptDefinition& definition,
+                                         std::optional<std::string_view> variant,
+                                         const nlohmann::json& context, const GuardConfig& guard);
+
+}  // namespace velloquin::core

@@ -1,0 +1,439 @@
+#include "jinja/value.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <nlohmann/json.hpp>
+
+#include "jinja/functions.h"
+#include "jinja/value_data.h"
+
+namespace velloquin::jinja {
+
+std::string_view kind_name(ValueKind kind) {
+  switch (kind) {
+    case ValueKind::Undefined:
+      return "undefined";
+    case ValueKind::None:
+      return "none";
+    case ValueKind::Bool:
+      return "bool";
+    case ValueKind::Number:
+      return "number";
+    case ValueKind::String:
+      return "string";
+    case ValueKind::Bytes:
+      return "bytes";
+    case ValueKind::Seq:
+      return "sequence";
+    case ValueKind::Map:
+      return "map";
+    case ValueKind::Iterator:
+      return "iterator";
+    case ValueKind::Plain:
+      return "plain object";
+    case ValueKind::Invalid:
+      return "invalid value";
+  }
+  return "invalid value";
+}
+
+namespace {
+
+bool has_heap(Value::Tag tag) {
+  return tag >= Value::Tag::String;
+}
+
+constexpr Int128 kInt64Min = std::numeric_limits<std::int64_t>::min();
+constexpr Int128 kInt64Max = std::numeric_limits<std::int64_t>::max();
+constexpr UInt128 kInt128Max = (static_cast<UInt128>(1) << 127) - 1;
+
+}  // namespace
+
+Value::Value(Int128 i) noexcept {
+  if (i >= kInt64Min && i <= kInt64Max) {
+    tag_ = Tag::Int;
+    u_.i = static_cast<std::int64_t>(i);
+  } else {
+    tag_ = Tag::Int128;
+    auto u = static_cast<UInt128>(i);
+    u_.wide[0] = static_cast<std::uint64_t>(u);
+    u_.wide[1] = static_cast<std::uint64_t>(u >> 64);
+  }
+}
+
+Value::Value(UInt128 u) noexcept {
+  if (u <= kInt128Max) {
+    *this = Value(static_cast<Int128>(u));
+  } else {
+    tag_ = Tag::UInt128;
+    u_.wide[0] = static_cast<std::uint64_t>(u);
+    u_.wide[1] = static_cast<std::uint64_t>(u >> 64);
+  }
+}
+
+Value::Value(std::string s) {
+  set_heap(Tag::String, std::make_shared<StringData>(std::move(s)));
+}
+
+Value::Value(const Value& other) noexcept : tag_(other.tag_), flag_(other.flag_) {
+  if (has_heap(tag_))
+    new (&u_.heap) std::shared_ptr<HeapData>(other.u_.heap);
+  else
+    u_.wide[0] = other.u_.wide[0], u_.wide[1] = other.u_.wide[1];
+}
+
+Value::Value(Value&& other) noexcept : tag_(other.tag_), flag_(other.flag_) {
+  if (has_heap(tag_)) {
+    new (&u_.heap) std::shared_ptr<HeapData>(std::move(other.u_.heap));
+    other.release();
+  } else {
+    u_.wide[0] = other.u_.wide[0], u_.wide[1] = other.u_.wide[1];
+  }
+}
+
+Value& Value::operator=(const Value& other) noexcept {
+  if (this != &other) {
+    Value copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+Value& Value::operator=(Value&& other) noexcept {
+  if (this != &other) {
+    release();
+    tag_ = other.tag_;
+    flag_ = other.flag_;
+    if (has_heap(tag_)) {
+      new (&u_.heap) std::shared_ptr<HeapData>(std::move(other.u_.heap));
+      other.release();
+    } else {
+      u_.wide[0] = other.u_.wide[0], u_.wide[1] = other.u_.wide[1];
+    }
+  }
+  return *this;
+}
+
+Value::~Value() {
+  release();
+}
+
+void Value::release() noexcept {
+  if (has_heap(tag_)) u_.heap.~shared_ptr<HeapData>();
+  tag_ = Tag::Undefined;
+  flag_ = false;
+  u_.wide[0] = u_.wide[1] = 0;
+}
+
+void Value::set_heap(Tag tag, std::shared_ptr<HeapData> heap) {
+  release();
+  tag_ = tag;
+  new (&u_.heap) std::shared_ptr<HeapData>(std::move(heap));
+}
+
+Value Value::silent_undefined() {
+  Value v;
+  v.flag_ = true;
+  return v;
+}
+
+Value Value::none() {
+  Value v;
+  v.tag_ = Tag::None;
+  return v;
+}
+
+Value Value::safe_string(std::string s) {
+  Value v(std::move(s));
+  v.flag_ = true;
+  return v;
+}
+
+Value Value::bytes(std::string data) {
+  Value v;
+  v.set_heap(Tag::Bytes, std::make_shared<StringData>(std::move(data)));
+  return v;
+}
+
+Value Value::seq(std::vector<Value> items) {
+  Value v;
+  v.set_heap(Tag::Seq, std::make_shared<SeqData>(std::move(items)));
+  return v;
+}
+
+namespace {
+
+// Later duplicates replace earlier ones, keeping the first position.
+void dedupe_in_order(MapEntries& entries) {
+  if (entries.size() < 2) return;
+  MapEntries out;
+  out.reserve(entries.size());
+  for (auto& e : entries) {
+    auto it = std::find_if(out.begin(), out.end(),
+                           [&](const auto& o) { return values_equal(o.first, e.first); });
+    if (it != out.end())
+      it->second = std::move(e.second);
+    else
+      out.push_back(std::move(e));
+  }
+  entries = std::move(out);
+}
+
+}  // namespace
+
+Value Value::map(MapEntries entries) {
+  std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+    return compare_values(a.first, b.first) < 0;
+  });
+  // Equal keys are adjacent now; keep the last value of each run.
+  if (entries.size() > 1) {
+    MapEntries out;
+    out.reserve(entries.size());
+    for (auto& e : entries) {
+      if (!out.empty() && values_equal(out.back().first, e.first))
+        out.back().second = std::move(e.second);
+      else
+        out.push_back(std::move(e));
+    }
+    entries = std::move(out);
+  }
+  Value v;
+  v.set_heap(Tag::Map, std::make_shared<Map>(std::move(entries)));
+  return v;
+}
+
+Value Value::map_in_order(MapEntries entries) {
+  dedupe_in_order(entries);
+  Value v;
+  v.set_heap(Tag::Map, std::make_shared<Map>(std::move(entries)));
+  return v;
+}
+
+Value Value::iterator(std::vector<Value> items, bool sized) {
+  Value v;
+  auto data = std::make_shared<IterData>();
+  data->items = std::move(items);
+  data->sized = sized;
+  v.set_heap(Tag::Iterator, std::move(data));
+  return v;
+}
+
+Value Value::range(std::int64_t start, std::int64_t step, std::size_t count) {
+  Value v;
+  auto data = std::make_shared<IterData>();
+  data->is_range = true;
+  data->range = {start, step, count};
+  v.set_heap(Tag::Iterator, std::move(data));
+  return v;
+}
+
+Value Value::object(std::shared_ptr<Object> object) {
+  Value v;
+  if (!object) return v;
+  v.set_heap(Tag::Object, std::move(object));
+  return v;
+}
+
+Value Value::from_json(const nlohmann::json& json) {
+  using T = nlohmann::json::value_t;
+  switch (json.type()) {
+    case T::null:
+      return Value::none();
+    case T::boolean:
+      return Value(json.get<bool>());
+    case T::number_integer:
+      return Value(static_cast<std::int64_t>(json.get<std::int64_t>()));
+    case T::number_unsigned:
+      return Value(static_cast<UInt128>(json.get<std::uint64_t>()));
+    case T::number_float:
+      return Value(json.get<double>());
+    case T::string:
+      return Value(json.get_ref<const std::string&>());
+    case T::array: {
+      std::vector<Value> items;
+      items.reserve(json.size());
+      for (const auto& item : json) items.push_back(from_json(item));
+      return Value::seq(std::move(items));
+    }
+    case T::object: {
+      MapEntries entries;
+      entries.reserve(json.size());
+      for (auto it = json.begin(); it != json.end(); ++it)
+        entries.emplace_back(Value(it.key()), from_json(it.value()));
+      // A JSON object has unique keys already.
+      Value v;
+      v.set_heap(Tag::Map, std::make_shared<Map>(std::move(entries)));
+      return v;
+    }
+    case T::binary: {
+      const auto& bin = json.get_binary();
+      return Value::bytes(std::string(bin.begin(), bin.end()));
+    }
+    case T::discarded:
+      return Value();
+  }
+  return Value();
+}
+
+ValueKind Value::kind() const {
+  switch (tag_) {
+    case Tag::Undefined:
+      return ValueKind::Undefined;
+    case Tag::None:
+      return ValueKind::None;
+    case Tag::Bool:
+      return ValueKind::Bool;
+    case Tag::Int:
+    case Tag::Int128:
+    case Tag::UInt128:
+    case Tag::Float:
+      return ValueKind::Number;
+    case Tag::String:
+      return ValueKind::String;
+    case Tag::Bytes:
+      return ValueKind::Bytes;
+    case Tag::Seq:
+      return ValueKind::Seq;
+    case Tag::Map:
+      return ValueKind::Map;
+    case Tag::Iterator:
+      return ValueKind::Iterator;
+    case Tag::Object:
+      return static_cast<const Object*>(heap())->kind();
+  }
+  return ValueKind::Invalid;
+}
+
+std::string_view Value::str() const {
+  if (tag_ == Tag::String || tag_ == Tag::Bytes)
+    return static_cast<const StringData*>(heap())->text;
+  return {};
+}
+
+const std::vector<Value>* Value::items() const {
+  if (tag_ == Tag::Seq) return &static_cast<const SeqData*>(heap())->items;
+  if (tag_ == Tag::Iterator) {
+    auto* d = static_cast<const IterData*>(heap());
+    if (!d->is_range) return &d->items;
+  }
+  return nullptr;
+}
+
+const Map* Value::map_data() const {
+  return tag_ == Tag::Map ? static_cast<const Map*>(heap()) : nullptr;
+}
+
+Object* Value::object_ptr() const {
+  return tag_ == Tag::Object ? static_cast<Object*>(heap()) : nullptr;
+}
+
+std::shared_ptr<Object> Value::object_shared() const {
+  if (tag_ != Tag::Object) return nullptr;
+  return std::static_pointer_cast<Object>(u_.heap);
+}
+
+std::optional<Value::RangeSpec> Value::range_spec() const {
+  if (tag_ != Tag::Iterator) return std::nullopt;
+  auto* d = static_cast<const IterData*>(heap());
+  if (!d->is_range) return std::nullopt;
+  return d->range;
+}
+
+bool Value::iterator_sized() const {
+  if (tag_ != Tag::Iterator) return false;
+  auto* d = static_cast<const IterData*>(heap());
+  return d->is_range || d->sized;
+}
+
+std::optional<Int128> Value::to_int128() const {
+  switch (tag_) {
+    case Tag::Bool:
+      return u_.b ? 1 : 0;
+    case Tag::Int:
+      return u_.i;
+    case Tag::Int128:
+      return static_cast<Int128>((static_cast<UInt128>(u_.wide[1]) << 64) | u_.wide[0]);
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<UInt128> Value::to_uint128() const {
+  if (tag_ == Tag::UInt128) return (static_cast<UInt128>(u_.wide[1]) << 64) | u_.wide[0];
+  auto i = to_int128();
+  if (!i || *i < 0) return std::nullopt;
+  return static_cast<UInt128>(*i);
+}
+
+std::optional<std::int64_t> Value::to_int64_lossless() const {
+  switch (tag_) {
+    case Tag::Bool:
+      return u_.b ? 1 : 0;
+    case Tag::Int:
+      return u_.i;
+    case Tag::Float: {
+      double f = u_.f;
+      if (std::trunc(f) == f && f >= -9223372036854775808.0 && f < 9223372036854775808.0)
+        return static_cast<std::int64_t>(f);
+      return std::nullopt;
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<double> Value::to_double() const {
+  switch (tag_) {
+    case Tag::Bool:
+      return u_.b ? 1.0 : 0.0;
+    case Tag::Int:
+      return static_cast<double>(u_.i);
+    case Tag::Int128:
+      return static_cast<double>(*to_int128());
+    case Tag::UInt128:
+      return static_cast<double>((static_cast<UInt128>(u_.wide[1]) << 64) | u_.wide[0]);
+    case Tag::Float:
+      return u_.f;
+    default:
+      return std::nullopt;
+  }
+}
+
+bool Value::same_instance(const Value& other) const {
+  return has_heap(tag_) && tag_ == other.tag_ && heap() == other.heap();
+}
+
+bool Value::truthy() const {
+  switch (tag_) {
+    case Tag::Undefined:
+    case Tag::None:
+      return false;
+    case Tag::Bool:
+      return u_.b;
+    case Tag::Int:
+      return u_.i != 0;
+    case Tag::Int128:
+    case Tag::UInt128:
+      return true;  // never zero in the wide forms
+    case Tag::Float:
+      return u_.f != 0.0;
+    case Tag::String:
+    case Tag::Bytes:
+      return !str().empty();
+    case Tag::Seq:
+      return !items()->empty();
+    case Tag::Map:
+      return map_data()->size() != 0;
+    case Tag::Iterator: {
+      auto* d = static_cast<const IterData*>(heap());
+      if (d->is_range) return d->range.count != 0;
+      return !d->sized || !d->items.empty();
+    }
+    case Tag::Object:
+      return object_ptr()->truthy();
+  }
+  return false;
+}
+
+}  // namespace velloquin::jinja

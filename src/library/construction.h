@@ -1,0 +1,14 @@
+// The checks every prompt passes once, when it is built.
+#pragma once
+
+#include "core/prompt_definition.h"
+#include "jinja/result.h"
+#include "library/error.h"
+
+namespace velloquin::prompt {
+
+// The reserved variant name first, then the root body and each variant in key order: each must
+// compile and read only declared root names. The first failure is the one Render row returned.
+Result<void, ConsumerError> check_construction(const core::PromptDefinition& definition);
+
+}  // namespace velloquin::prompt

@@ -1,0 +1,53 @@
+#include <exception>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "core/definition_writer.h"
+#include "core/json_value_reader.h"
+#include "library/merge.h"
+#include "library/prompt.h"
+
+namespace velloquin::prompt {
+
+namespace {
+
+ConsumerError load(std::string_view prefix, std::string_view detail) {
+  std::string message(prefix);
+  message.append(detail);
+  return ConsumerError::Load{std::move(message)};
+}
+
+// The JSON library reports its faults by throwing; none may leave the library.
+template <class Write>
+Result<nlohmann::json, ConsumerError> write_out(Write&& write, std::string_view prefix) {
+  try {
+    return write();
+  } catch (const std::exception& fault) {
+    return err(load(prefix, fault.what()));
+  }
+}
+
+}  // namespace
+
+// Writing either side out cannot fail for a well-formed record, so the only failures a caller
+// sees come from the construction checks of the merged definition.
+Result<Prompt, ConsumerError> Prompt::derive_with(PromptOverlay overlay,
+                                                  MergeStrategy strategy) const {
+  auto base = write_out([&] { return core::to_json(definition_); },
+                        "internal: failed to serialize base definition: ");
+  if (!base) return err(std::move(base).error());
+  auto layer =
+      write_out([&] { return to_json(overlay); }, "internal: failed to serialize overlay: ");
+  if (!layer) return err(std::move(layer).error());
+  auto merged = merge_definitions(std::move(base).value(), std::move(layer).value(), strategy);
+  if (!merged) return err(std::move(merged).error());
+  auto definition = core::read_definition_from_json(std::move(merged).value());
+  if (!definition) {
+    return err(
+        load("internal: failed to deserialize merged definition: ", definition.error().display()));
+  }
+  return create(std::move(definition).value());
+}
+
+}  // namespace velloquin::prompt
