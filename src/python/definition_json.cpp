@@ -40,8 +40,7 @@ Result<std::optional<std::string>, ConsumerError> dump_model(PyObject* shape) {
   if (!PyCallable_Check(method.get())) return std::optional<std::string>();
   OwnedRef no_args = OwnedRef::steal(PyTuple_New(0));
   OwnedRef kwargs = OwnedRef::steal(PyDict_New());
-  if (!no_args || !kwargs ||
-      PyDict_SetItemString(kwargs.get(), "exclude_none", Py_True) < 0) {
+  if (!no_args || !kwargs || PyDict_SetItemString(kwargs.get(), "exclude_none", Py_True) < 0) {
     return err(load_error_from_current());
   }
   OwnedRef dumped = OwnedRef::steal(PyObject_Call(method.get(), no_args.get(), kwargs.get()));

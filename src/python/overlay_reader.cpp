@@ -13,8 +13,8 @@ namespace {
 using Json = nlohmann::json;
 
 ConsumerError field_error(std::string_view key, std::string_view message) {
-  return ConsumerError(ConsumerError::Load{"overlay field `" + std::string(key) +
-                                           "`: " + std::string(message)});
+  return ConsumerError(
+      ConsumerError::Load{"overlay field `" + std::string(key) + "`: " + std::string(message)});
 }
 
 std::string wrong_type(const Json& value, std::string_view expected) {
@@ -24,8 +24,8 @@ std::string wrong_type(const Json& value, std::string_view expected) {
 // Reads one field with `read` (taking the JSON value, giving a Result whose error has a
 // display text) into `target` when the key is present.
 template <class Target, class Read>
-Result<void, ConsumerError> read_field(Json::object_t& object, std::string_view key,
-                                      Target& target, Read read) {
+Result<void, ConsumerError> read_field(Json::object_t& object, std::string_view key, Target& target,
+                                       Read read) {
   auto found = object.find(std::string(key));
   if (found == object.end()) return {};
   auto value = read(std::move(found->second));
@@ -63,23 +63,25 @@ Result<PromptOverlay, ConsumerError> read_overlay(Json value) {
   Json::object_t& object = value.get_ref<Json::object_t&>();
   PromptOverlay overlay;
   for (auto read : {
-           +[](Json::object_t& o, PromptOverlay& r) {
+           +[](Json::object_t&o, PromptOverlay&r) {
              return read_field(o, "name", r.name, core::read_name_from_json);
            },
-           +[](Json::object_t& o, PromptOverlay& r) {
+           +[](Json::object_t&o, PromptOverlay&r) {
              return read_field(o, "role", r.role, core::read_role_from_json);
            },
-           +[](Json::object_t& o, PromptOverlay& r) { return read_field(o, "body", r.body, read_body); },
-           +[](Json::object_t& o, PromptOverlay& r) {
+           +[](Json::object_t&o, PromptOverlay&r) {
+             return read_field(o, "body", r.body, read_body);
+           },
+           +[](Json::object_t&o, PromptOverlay&r) {
              return read_field(o, "variables", r.variables, core::read_variables_from_json);
            },
-           +[](Json::object_t& o, PromptOverlay& r) {
+           +[](Json::object_t&o, PromptOverlay&r) {
              return read_field(o, "variants", r.variants, core::read_variants_from_json);
            },
-           +[](Json::object_t& o, PromptOverlay& r) {
+           +[](Json::object_t&o, PromptOverlay&r) {
              return read_field(o, "output_model", r.output_model, read_output_model);
            },
-           +[](Json::object_t& o, PromptOverlay& r) {
+           +[](Json::object_t&o, PromptOverlay&r) {
              return read_field(o, "metadata", r.metadata, read_metadata);
            },
        }) {

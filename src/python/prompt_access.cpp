@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/render.h"
+#include "jinja/value.h"
 #include "python/prompt_object.h"
 
 namespace velloquin::python {

@@ -48,7 +48,8 @@ PyObject* prompt_get_name(PyObject* self, void*) {
 }
 
 PyObject* prompt_get_role(PyObject* self, void*) {
-  return getter(self, [](const core::PromptDefinition& d) { return text_object(to_string(d.role)); });
+  return getter(self,
+                [](const core::PromptDefinition& d) { return text_object(to_string(d.role)); });
 }
 
 PyObject* prompt_get_body(PyObject* self, void*) {
@@ -56,8 +57,8 @@ PyObject* prompt_get_body(PyObject* self, void*) {
 }
 
 PyObject* prompt_get_output_model(PyObject* self, void*) {
-  return getter(self,
-                [](const core::PromptDefinition& d) { return optional_text_object(d.output_model); });
+  return getter(
+      self, [](const core::PromptDefinition& d) { return optional_text_object(d.output_model); });
 }
 
 PyObject* prompt_get_variables(PyObject* self, void*) {

@@ -98,8 +98,7 @@ PyGetSetDef kGetSet[] = {
      nullptr},
     {"output_model", prompt_get_output_model, nullptr,
      "The output model's name, or None. Carried as data only.", nullptr},
-    {"metadata", prompt_get_metadata, nullptr, "A new dict of the metadata, keys sorted.",
-     nullptr},
+    {"metadata", prompt_get_metadata, nullptr, "A new dict of the metadata, keys sorted.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/render.h"
+#include "jinja/value.h"
 #include "library/error.h"
 #include "python/arguments.h"
 #include "python/error_reporting.h"
