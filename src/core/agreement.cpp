@@ -1,17 +1,40 @@
 #include "core/agreement.h"
 
+#include <string>
 #include <utility>
+#include <vector>
 
+#include "core/kernel_environment.h"
 #include "core/variant.h"
+
+#if __has_include("jinja/environment.h")
+#include "jinja/environment.h"
+#include "jinja/template.h"
+#define VELLOQUIN_KERNEL_HAS_ENGINE 1
+#endif
 
 namespace velloquin::core {
 
-// Until the template engine is in, only resolution is checked and no roots are reported.
 Result<Agreement, KernelError> required_roots(const PromptDefinition& definition,
                                               std::optional<std::string_view> variant) {
   auto arm = resolve_variant(definition, variant);
   if (!arm) return err(std::move(arm).error());
+#ifdef VELLOQUIN_KERNEL_HAS_ENGINE
+  // Compiled exactly as an unguarded render compiles it, so both fail alike.
+  jinja::Environment environment;
+  make_strict(environment);
+  auto compiled = compile_kernel_template(environment, std::string(arm->source));
+  if (!compiled) return err(std::move(compiled).error());
+
+  std::set<std::string> roots = (*compiled)->undeclared_variables(false);
+  // Whatever the engine provides itself needs no declaration; asked of the environment, so a
+  // global the engine adds later is covered too.
+  for (const std::string& global : environment.global_names()) roots.erase(global);
+  return Agreement{std::move(arm->label), std::move(roots)};
+#else
+  // Until the template engine is in, only resolution is checked and no roots are reported.
   return Agreement{std::move(arm->label), {}};
+#endif
 }
 
 }  // namespace velloquin::core

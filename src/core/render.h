@@ -6,20 +6,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/kernel_environment.h"
 #include "core/kernel_error.h"
 #include "core/prompt_definition.h"
 #include "core/render_types.h"
 #include "jinja/result.h"
-
-namespace velloquin::jinja {
-class Value;
-}  // namespace velloquin::jinja
+#include "jinja/value.h"
 
 namespace velloquin::core {
-
-// The name of the one template every kernel environment holds; engine texts end in
-// " (in kernel:N)".
-inline constexpr std::string_view kKernelTemplateName = "kernel";
 
 // Renders the arm chosen by `variant` (absent or "default": the root body) with `context` as the
 // root value. Every call builds, uses and drops its own engine environment with strict undefined
