@@ -7,11 +7,8 @@
 #include "core/kernel_environment.h"
 #include "core/variant.h"
 
-#if __has_include("jinja/environment.h")
 #include "jinja/environment.h"
 #include "jinja/template.h"
-#define VELLOQUIN_KERNEL_HAS_ENGINE 1
-#endif
 
 namespace velloquin::core {
 
@@ -19,7 +16,6 @@ Result<Agreement, KernelError> required_roots(const PromptDefinition& definition
                                               std::optional<std::string_view> variant) {
   auto arm = resolve_variant(definition, variant);
   if (!arm) return err(std::move(arm).error());
-#ifdef VELLOQUIN_KERNEL_HAS_ENGINE
   // Compiled exactly as an unguarded render compiles it, so both fail alike.
   jinja::Environment environment;
   make_strict(environment);
@@ -31,10 +27,6 @@ Result<Agreement, KernelError> required_roots(const PromptDefinition& definition
   // global the engine adds later is covered too.
   for (const std::string& global : environment.global_names()) roots.erase(global);
   return Agreement{std::move(arm->label), std::move(roots)};
-#else
-  // Until the template engine is in, only resolution is checked and no roots are reported.
-  return Agreement{std::move(arm->label), {}};
-#endif
 }
 
 }  // namespace velloquin::core

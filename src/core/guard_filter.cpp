@@ -4,9 +4,7 @@
 
 #include "core/origin.h"
 
-#if __has_include("jinja/environment.h")
 #include "jinja/environment.h"
-#endif
 
 namespace velloquin::core {
 
@@ -14,10 +12,8 @@ Result<jinja::Value, jinja::Error> guard_wrap_value(const jinja::Value& value) {
   return jinja::Value(guard_wrap_text(value.to_display_string()));
 }
 
-#if __has_include("jinja/environment.h")
 void register_guard_filter(jinja::Environment& environment) {
   environment.add_filter(std::string(kGuardFilterName), guard_wrap_value);
 }
-#endif
 
 }  // namespace velloquin::core

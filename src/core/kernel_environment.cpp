@@ -1,6 +1,5 @@
 #include "core/kernel_environment.h"
 
-#if __has_include("jinja/environment.h")
 #include <utility>
 
 #include "core/engine_error.h"
@@ -23,4 +22,3 @@ Result<const jinja::Template*, KernelError> compile_kernel_template(jinja::Envir
 }
 
 }  // namespace velloquin::core
-#endif

@@ -5,16 +5,14 @@
 #include <string>
 #include <utility>
 
+#include "core/engine_error.h"
+#include "core/guard_filter.h"
 #include "core/hashing.h"
+#include "core/kernel_environment.h"
 #include "core/origin.h"
 #include "core/variant.h"
-
-#if __has_include("jinja/environment.h")
-#include "core/guard_filter.h"
 #include "jinja/environment.h"
 #include "jinja/template.h"
-#define VELLOQUIN_KERNEL_HAS_ENGINE 1
-#endif
 
 namespace velloquin::core {
 namespace {
@@ -48,7 +46,6 @@ Result<RenderResult, KernelError> render(const PromptDefinition& definition,
   auto advisory = build_guard_text(definition, guard);
   if (!advisory) return err(std::move(advisory).error());
 
-#ifdef VELLOQUIN_KERNEL_HAS_ENGINE
   jinja::Environment environment;
   make_strict(environment);
   if (prepared.guarded) register_guard_filter(environment);
@@ -65,10 +62,6 @@ Result<RenderResult, KernelError> render(const PromptDefinition& definition,
   result.render_hash = sha256_hex(result.text);
   result.guard = std::move(advisory).value();
   return result;
-#else
-  (void)context;
-  return err(KernelError{KernelError::Kind::Render, "template engine not available"});
-#endif
 }
 
 Result<RenderResult, KernelError> render(const PromptDefinition& definition,

@@ -164,14 +164,24 @@ Value Value::seq(std::vector<Value> items) {
 
 namespace {
 
-// Later duplicates replace earlier ones, keeping the first position.
+// Later duplicates (keys comparing equal) replace earlier ones, keeping the first position.
 void dedupe_in_order(MapEntries& entries) {
   if (entries.size() < 2) return;
+  // Host maps rarely hold duplicates: find out in n log n before the quadratic merge.
+  std::vector<std::size_t> order(entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return compare_values(entries[a].first, entries[b].first) < 0;
+  });
+  bool duplicates = false;
+  for (std::size_t i = 1; i < order.size() && !duplicates; ++i)
+    duplicates = compare_values(entries[order[i - 1]].first, entries[order[i]].first) == 0;
+  if (!duplicates) return;
   MapEntries out;
   out.reserve(entries.size());
   for (auto& e : entries) {
     auto it = std::find_if(out.begin(), out.end(),
-                           [&](const auto& o) { return values_equal(o.first, e.first); });
+                           [&](const auto& o) { return compare_values(o.first, e.first) == 0; });
     if (it != out.end())
       it->second = std::move(e.second);
     else
@@ -191,7 +201,7 @@ Value Value::map(MapEntries entries) {
     MapEntries out;
     out.reserve(entries.size());
     for (auto& e : entries) {
-      if (!out.empty() && values_equal(out.back().first, e.first))
+      if (!out.empty() && compare_values(out.back().first, e.first) == 0)
         out.back().second = std::move(e.second);
       else
         out.push_back(std::move(e));
@@ -199,14 +209,14 @@ Value Value::map(MapEntries entries) {
     entries = std::move(out);
   }
   Value v;
-  v.set_heap(Tag::Map, std::make_shared<Map>(std::move(entries)));
+  v.set_heap(Tag::Map, std::make_shared<Map>(std::move(entries), true));
   return v;
 }
 
 Value Value::map_in_order(MapEntries entries) {
   dedupe_in_order(entries);
   Value v;
-  v.set_heap(Tag::Map, std::make_shared<Map>(std::move(entries)));
+  v.set_heap(Tag::Map, std::make_shared<Map>(std::move(entries), false));
   return v;
 }
 
@@ -263,7 +273,7 @@ Value Value::from_json(const nlohmann::json& json) {
         entries.emplace_back(Value(it.key()), from_json(it.value()));
       // A JSON object has unique keys already.
       Value v;
-      v.set_heap(Tag::Map, std::make_shared<Map>(std::move(entries)));
+      v.set_heap(Tag::Map, std::make_shared<Map>(std::move(entries), true));
       return v;
     }
     case T::binary: {

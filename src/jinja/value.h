@@ -200,17 +200,21 @@ class Value {
 };
 
 // Ordered key/value pairs: engine-built maps sorted by key, host maps in their own order.
-// Lookups use value equality of keys (1 and 1.0 and true are the same key).
 class Map : public HeapData {
  public:
-  explicit Map(MapEntries entries) : entries_(std::move(entries)) {}
+  // `sorted`: the entries are in ascending key order (enables binary search).
+  Map(MapEntries entries, bool sorted) : entries_(std::move(entries)), sorted_(sorted) {}
   const MapEntries& entries() const { return entries_; }
   std::size_t size() const { return entries_.size(); }
+  bool sorted() const { return sorted_; }
+  // Keys match when they compare equal in the total order (1 and 1.0 are one key).
   const Value* find(const Value& key) const;
   const Value* find(std::string_view key) const;
+  const Value* find(const char* key) const { return find(std::string_view(key)); }
 
  private:
   MapEntries entries_;
+  bool sorted_;
 };
 
 // Equality per the language: numbers numerically, sequences element-wise, maps by entries.

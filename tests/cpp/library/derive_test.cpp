@@ -5,7 +5,6 @@
 #include <string>
 
 #include "core/definition_writer.h"
-#include "engine_presence.h"
 #include "library/definitions.h"
 #include "library/prompt.h"
 
@@ -149,7 +148,6 @@ TEST(DeriveWith, ReservedVariantFailsUnderBothStrategies) {
 }
 
 TEST(DeriveWith, ConstructionFailuresOfTheMergedDefinition) {
-  VELLOQUIN_REQUIRE_ENGINE();
   const Prompt base = base_prompt();
   const Prompt untouched = base;
   auto undeclared = [](const std::string& root, const std::string& arm) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine_presence.h"
+#include "builtins_presence.h"
 #include "library/definitions.h"
 
 namespace velloquin::prompt {
@@ -55,7 +55,7 @@ TEST(PromptCreate, ReservedVariantNameIsCheckedBeforeAnyTemplate) {
 }
 
 TEST(PromptCreate, TemplateFailuresTable) {
-  VELLOQUIN_REQUIRE_ENGINE();
+  VELLOQUIN_REQUIRE_BUILTINS();
   struct Case {
     const char* what;
     std::string json;
@@ -161,7 +161,6 @@ TEST(PromptLoaders, ConstructionFailuresPassThroughAsRender) {
 }
 
 TEST(PromptLoaders, TemplateErrorsInWellFormedTextAreRender) {
-  VELLOQUIN_REQUIRE_ENGINE();
   const ConsumerError parse = render_row("template", "parse", "template parse error");
   const struct {
     Result<Prompt, ConsumerError> (*load)(std::string_view);

@@ -1,0 +1,16 @@
+// Turns template source into statements.
+#pragma once
+
+#include <string_view>
+
+#include "jinja/ast.h"
+#include "jinja/error.h"
+#include "jinja/result.h"
+
+namespace velloquin::jinja {
+
+// Parses the whole template (the source must already have its trailing newline removed).
+// Errors carry their line; the caller attaches the template name.
+Result<Body, Error> parse_template(std::string_view source);
+
+}  // namespace velloquin::jinja

@@ -1,0 +1,289 @@
+#include "core/render.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "builtins_presence.h"
+#include "core/guard_filter.h"
+#include "core/hashing.h"
+#include "core/kernel_definitions.h"
+#include "core/origin.h"
+
+namespace velloquin::core {
+namespace {
+
+using nlohmann::json;
+using testing::definition;
+using Kind = KernelError::Kind;
+
+constexpr std::string_view kUntrustedX = R"({"x": {"trusted": false, "type": "string"},
+                                             "t": {"trusted": true, "type": "string"}})";
+constexpr std::string_view kTrustedOnly = R"({"t": {"trusted": true, "type": "string"}})";
+
+const GuardConfig kOff{};
+const GuardConfig kOn{std::nullopt, true};
+const GuardConfig kOnBadOverride{std::string("no tags here"), true};
+const GuardConfig kOffBadOverride{std::string("no tags here"), false};
+
+// ---- the guard filter on its own -------------------------------------------------------------
+
+TEST(GuardWrapValue, WrapsThePrintedFormOfEveryKind) {
+  struct Case {
+    jinja::Value value;
+    std::string_view wrapped;
+  };
+  const Case cases[] = {
+      {jinja::Value("a<b & c>d"), "<untrusted>a&lt;b &amp; c&gt;d</untrusted>"},
+      {jinja::Value("&lt;"), "<untrusted>&amp;lt;</untrusted>"},
+      {jinja::Value(std::int64_t{42}), "<untrusted>42</untrusted>"},
+      {jinja::Value(true), "<untrusted>True</untrusted>"},
+      {jinja::Value(""), "<untrusted></untrusted>"},
+  };
+  for (const Case& c : cases) {
+    auto wrapped = guard_wrap_value(c.value);
+    ASSERT_TRUE(wrapped.ok()) << c.wrapped;
+    ASSERT_TRUE(wrapped->is_string());
+    EXPECT_EQ(wrapped->to_display_string(), c.wrapped);
+  }
+}
+
+// ---- render ----------------------------------------------------------------------------------
+
+struct Outcome {
+  std::optional<std::string> text;  // expected text, when the render succeeds
+  std::optional<Kind> kind;         // expected error kind otherwise
+  std::string error_text = {};      // checked when not empty
+};
+
+Outcome text(std::string t) {
+  return {std::move(t), std::nullopt};
+}
+Outcome fails(Kind kind, std::string error_text = {}) {
+  return {std::nullopt, kind, std::move(error_text)};
+}
+
+struct Case {
+  const char* what;
+  PromptDefinition definition;
+  std::optional<std::string_view> variant;
+  json context;
+  GuardConfig guard;
+  Outcome expected;
+};
+
+std::vector<Case> Cases() {
+  const json x_lt = {{"x", "a<b"}, {"t", "<t>"}};
+  return {
+      {"no escaping and the final line feed dropped", definition("Hi {{ x }}\n", kUntrustedX),
+       std::nullopt, x_lt, kOff, text("Hi a<b")},
+      {"two line feeds keep one", definition("Hi\n\n"), std::nullopt, json::object(), kOff,
+       text("Hi\n")},
+      {"carriage return and line feed dropped", definition("Hi\r\n"), std::nullopt, json::object(),
+       kOff, text("Hi")},
+      {"empty source", definition(""), std::nullopt, json::object(), kOff, text("")},
+      {"a named variant", definition("root", "{}", R"({"v": {"body": "in v"}})"), "v",
+       json::object(), kOff, text("in v")},
+      {"guard active wraps untrusted output only",
+       definition("{{ x }} {{ t }} {{- x | upper -}} !", kUntrustedX), std::nullopt, x_lt, kOn,
+       text("<untrusted>a&lt;b</untrusted> <t><untrusted>A&lt;B</untrusted>!")},
+      {"guard enabled without untrusted variables changes nothing, override unchecked",
+       definition("{{ t }}", kTrustedOnly), std::nullopt, json{{"t", "<t>"}}, kOnBadOverride,
+       text("<t>")},
+      {"guard off ignores a bad override", definition("{{ x }}", kUntrustedX), std::nullopt, x_lt,
+       kOffBadOverride, text("a<b")},
+      {"a number through the filter", definition("{{ x }}", kUntrustedX), std::nullopt,
+       json{{"x", 42}}, kOn, text("<untrusted>42</untrusted>")},
+      {"the filter named in the template works only under an active guard",
+       definition("{{ t | vq_guard_wrap }}", kUntrustedX), std::nullopt, x_lt, kOn,
+       text("<untrusted>&lt;t&gt;</untrusted>")},
+      {"the filter without an active guard is unknown",
+       definition("{{ t | vq_guard_wrap }}", kUntrustedX), std::nullopt, x_lt, kOff,
+       fails(Kind::Render)},
+      {"the filter takes no arguments", definition("{{ t | vq_guard_wrap(1) }}", kUntrustedX),
+       std::nullopt, x_lt, kOn, fails(Kind::Render)},
+      {"whitespace markers survive the rewrite", definition("a  {{- x -}}  b", kUntrustedX),
+       std::nullopt, x_lt, kOn, text("a<untrusted>a&lt;b</untrusted>b")},
+      {"a missing value is an undefined error with the engine's text",
+       definition("line one\n\n{{ missing }}"), std::nullopt, json::object(), kOff,
+       fails(Kind::UndefinedVariable, "undefined value (in kernel:3)")},
+      {"an unknown variant comes first", definition("{{", kUntrustedX), "nope", x_lt,
+       kOnBadOverride, fails(Kind::UnknownVariant, "nope")},
+      {"a bad override comes before a syntax error", definition("{{", kUntrustedX), std::nullopt,
+       x_lt, kOnBadOverride, fails(Kind::InvalidGuardAdvisory)},
+      {"an excluded statement keeps its spelling", definition("{% INCLUDE 'x' %}"), std::nullopt,
+       json::object(), kOff, fails(Kind::ExcludedFeature)},
+      {"an unclosed expression", definition("{{ x"), std::nullopt, json::object(), kOff,
+       fails(Kind::Parse)},
+      {"an unknown filter", definition("{{ 1 | no_such }}"), std::nullopt, json::object(), kOff,
+       fails(Kind::Render)},
+      {"an invalid operation", definition("{{ 1 + 'a' }}"), std::nullopt, json::object(), kOff,
+       fails(Kind::Render)},
+      {"the engine's globals are there", definition("{{ range(3) | join(',') }}"), std::nullopt,
+       json::object(), kOff, text("0,1,2")},
+  };
+}
+
+TEST(Render, OutcomesTable) {
+  VELLOQUIN_REQUIRE_BUILTINS();
+  for (const Case& c : Cases()) {
+    auto result = render(c.definition, c.variant, c.context, c.guard);
+    if (c.expected.text) {
+      ASSERT_TRUE(result.ok()) << c.what << ": " << result.error().text;
+      EXPECT_EQ(result->text, *c.expected.text) << c.what;
+      continue;
+    }
+    ASSERT_FALSE(result.ok()) << c.what << ": rendered " << result->text;
+    EXPECT_EQ(result.error().kind, *c.expected.kind) << c.what << ": " << result.error().text;
+    if (!c.expected.error_text.empty()) {
+      EXPECT_EQ(result.error().text, c.expected.error_text) << c.what;
+    }
+  }
+}
+
+TEST(Render, ProvenanceAndAdvisory) {
+  const PromptDefinition d =
+      definition("Hi {{ x }}\n", kUntrustedX, R"({"v": {"body": "V {{ t }}"}})");
+  const json context = {{"x", "a<b"}, {"t", "T"}};
+  const std::string custom = "<untrusted></untrusted> values are escaped";
+
+  auto off = render(d, std::nullopt, context, kOff);
+  auto on = render(d, "default", context, kOn);
+  auto own = render(d, std::nullopt, context, GuardConfig{custom, true});
+  auto variant = render(d, "v", context, kOn);
+  ASSERT_TRUE(off.ok() && on.ok() && own.ok() && variant.ok());
+
+  EXPECT_EQ(off->name, "p");
+  EXPECT_EQ(off->variant, "default");
+  EXPECT_EQ(on->variant, "default");
+  EXPECT_EQ(variant->variant, "v");
+  EXPECT_EQ(off->template_hash, sha256_hex("Hi {{ x }}\n"));
+  EXPECT_EQ(on->template_hash, off->template_hash);  // the rewrite never changes it
+  EXPECT_EQ(variant->template_hash, sha256_hex("V {{ t }}"));
+  for (const auto* r : {&*off, &*on, &*own, &*variant}) {
+    EXPECT_EQ(r->render_hash, sha256_hex(r->text));
+  }
+  EXPECT_NE(on->text, off->text);
+  EXPECT_EQ(off->guard, std::nullopt);
+  EXPECT_EQ(on->guard, std::string(kDefaultGuardAdvisory));
+  EXPECT_EQ(own->guard, custom);
+  EXPECT_EQ(variant->guard, std::string(kDefaultGuardAdvisory));  // active for the definition
+  EXPECT_EQ(on->text.find(kDefaultGuardAdvisory), std::string::npos);
+
+  auto empty = render(definition(""), std::nullopt, json::object(), kOff);
+  ASSERT_TRUE(empty.ok());
+  EXPECT_EQ(empty->template_hash, empty->render_hash);
+}
+
+TEST(Render, SameInputsGiveTheSameResult) {
+  for (const Case& c : Cases()) {
+    auto first = render(c.definition, c.variant, c.context, c.guard);
+    for (int i = 0; i < 3; ++i) {
+      auto again = render(c.definition, c.variant, c.context, c.guard);
+      ASSERT_EQ(first.ok(), again.ok()) << c.what;
+      if (first.ok()) {
+        EXPECT_EQ(*first, *again) << c.what;
+      } else {
+        EXPECT_EQ(first.error(), again.error()) << c.what;
+      }
+    }
+  }
+}
+
+// ---- no value can forge a delimiter ----------------------------------------------------------
+
+// Fragments an attacker would try, mixed at random: tags whole and in pieces, entities that an
+// unescape could turn into tags, template syntax, quotes and multi-byte characters.
+std::string adversarial(std::mt19937& random) {
+  static const std::vector<std::string_view> kPieces = {"<untrusted>",
+                                                        "</untrusted>",
+                                                        "<",
+                                                        ">",
+                                                        "&",
+                                                        "/",
+                                                        "untrusted",
+                                                        "&lt;",
+                                                        "&gt;",
+                                                        "&amp;",
+                                                        "&lt;/untrusted&gt;",
+                                                        "{{",
+                                                        "}}",
+                                                        "{%",
+                                                        "%}",
+                                                        "'",
+                                                        "\"",
+                                                        "\\",
+                                                        " ",
+                                                        "\n",
+                                                        "x",
+                                                        "\xC3\xA9",
+                                                        "\xE4\xB8\xAD",
+                                                        "\xF0\x9F\x98\x80",
+                                                        "\xE2\x80\xA8",
+                                                        "<</untrusted>>",
+                                                        "&#60;",
+                                                        std::string_view("\0", 1)};
+  std::uniform_int_distribution<std::size_t> length(0, 12), piece(0, kPieces.size() - 1);
+  std::string out;
+  for (std::size_t i = length(random); i > 0; --i) out.append(kPieces[piece(random)]);
+  return out;
+}
+
+std::string unescape(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    if (text.substr(i, 4) == "&lt;")
+      out += '<', i += 4;
+    else if (text.substr(i, 4) == "&gt;")
+      out += '>', i += 4;
+    else if (text.substr(i, 5) == "&amp;")
+      out += '&', i += 5;
+    else
+      out += text[i++];
+  }
+  return out;
+}
+
+TEST(Render, UntrustedValuesCannotForgeDelimiters) {
+  VELLOQUIN_REQUIRE_BUILTINS();
+  // Three guarded outputs, of a plain value, a filtered value and a concatenation, between
+  // static text that holds no markup.
+  const PromptDefinition d = definition(
+      "Q: {{ x }}\nA: {{ y | trim }} / {{- 'pre:' ~ x ~ y -}} .",
+      R"({"x": {"trusted": false, "type": "string"}, "y": {"trusted": false, "type": "string"}})");
+  std::mt19937 random(20261210);
+  for (int round = 0; round < 300; ++round) {
+    const std::string x = adversarial(random), y = adversarial(random);
+    auto result = render(d, std::nullopt, json{{"x", x}, {"y", y}}, kOn);
+    ASSERT_TRUE(result.ok()) << result.error().text;
+    const std::string& text = result->text;
+    // Walk the spans: outside them no markup at all, inside them none unescaped.
+    std::vector<std::string> spans;
+    std::size_t at = 0;
+    std::string outside;
+    while (true) {
+      const std::size_t open = text.find(kUntrustedOpenTag, at);
+      outside += text.substr(at, open == std::string::npos ? std::string::npos : open - at);
+      if (open == std::string::npos) break;
+      const std::size_t inner = open + kUntrustedOpenTag.size();
+      const std::size_t close = text.find(kUntrustedCloseTag, inner);
+      ASSERT_NE(close, std::string::npos) << text;
+      spans.emplace_back(text.substr(inner, close - inner));
+      at = close + kUntrustedCloseTag.size();
+    }
+    ASSERT_EQ(spans.size(), 3u) << text;
+    EXPECT_EQ(outside.find_first_of("<>"), std::string::npos) << text;
+    for (const std::string& span : spans) {
+      EXPECT_EQ(span.find_first_of("<>"), std::string::npos) << span;
+    }
+    // And the escaping loses nothing: the plain value comes back whole.
+    EXPECT_EQ(unescape(spans[0]), x);
+  }
+}
+
+}  // namespace
+}  // namespace velloquin::core
