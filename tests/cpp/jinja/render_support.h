@@ -1,0 +1,71 @@
+// Renders a template in a fresh environment and reports the output or the error's display text.
+#pragma once
+
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+
+#include "jinja/environment.h"
+#include "jinja/template.h"
+
+namespace velloquin::jinja::testing {
+
+struct Outcome {
+  bool ok = false;
+  std::string text;  // the output, or the error's display text
+
+  bool operator==(const Outcome&) const = default;
+  friend std::ostream& operator<<(std::ostream& os, const Outcome& o) {
+    return os << (o.ok ? "output " : "error ") << '"' << o.text << '"';
+  }
+};
+
+inline Outcome output(std::string text) {
+  return {true, std::move(text)};
+}
+inline Outcome error(std::string text) {
+  return {false, std::move(text)};
+}
+
+// One-argument filters the language tests use in place of builtins.
+inline void add_test_filters(Environment& env) {
+  env.add_filter("shout", [](const Value& v) -> Result<Value, Error> {
+    std::string s = v.to_display_string();
+    for (char& c : s) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return Value(std::move(s));
+  });
+  env.add_filter("brackets", [](const Value& v) -> Result<Value, Error> {
+    return Value("[" + v.to_display_string() + "]");
+  });
+}
+
+// Renders `source` as template "t" with the JSON `context`.
+inline Outcome render(const std::string& source, const std::string& context = "{}",
+                      UndefinedBehavior behavior = UndefinedBehavior::Strict,
+                      const std::string& name = "t") {
+  Environment env;
+  env.set_undefined_behavior(behavior);
+  add_test_filters(env);
+  auto added = env.add_template(name, source);
+  if (!added.ok()) return error(added.error().display());
+  auto tmpl = env.get_template(name);
+  if (!tmpl.ok()) return error(tmpl.error().display());
+  auto rendered = (*tmpl)->render(Value::from_json(nlohmann::json::parse(context)));
+  if (!rendered.ok()) return error(rendered.error().display());
+  return output(*rendered);
+}
+
+struct Case {
+  std::string source;
+  std::string context;
+  Outcome expected;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const Case& c) {
+  return os << "template \"" << c.source << "\" with " << c.context;
+}
+
+}  // namespace velloquin::jinja::testing
