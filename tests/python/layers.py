@@ -26,6 +26,17 @@ def _agreement_works():
     return False
 
 
+def _globals_known():
+    try:
+        velloquin.Prompt({"name": "probe", "role": "user", "body": "{{ range(1) }}"})
+    except velloquin.PromptRenderError:
+        return False
+    return True
+
+
+needs_globals = pytest.mark.skipif(
+    not _globals_known(), reason="the engine's global functions (range, ...) are not registered yet"
+)
 needs_engine = pytest.mark.skipif(not _engine_renders(), reason="the template engine does not render yet")
 needs_agreement = pytest.mark.skipif(
     not _agreement_works(), reason="template analysis (undeclared variables) is not in yet"

@@ -12,7 +12,7 @@ from velloquin import Composition, Message, Prompt, PromptRenderError
 def make_prompt(name, role, body, *names, untrusted=()):
     variables = {n: {"type": "string", "trusted": n not in untrusted} for n in names}
     return Prompt({"name": name, "role": role, "body": body, "variables": variables,
-                   "variants": {"loud": {"body": body.upper()}}})
+                   "variants": {"loud": {"body": "LOUD " + body}}})
 
 
 SYSTEM = make_prompt("rules", "system", "You review {{ lang }} code.", "lang")
@@ -44,7 +44,7 @@ def test_messages_follow_the_entries_and_their_roles():
     assert messages(composition) == [
         ("system", "You review C++ code."),
         ("user", "Please look at <x>"),  # never guarded, even for untrusted values
-        ("user", "PLEASE LOOK AT y"),
+        ("user", "LOUD Please look at y"),
         ("system", "You review Go code."),
     ]
     first, second = composition.resolve(), composition.resolve()

@@ -180,7 +180,7 @@ def test_validators_are_kept_replaced_and_rechecked():
         bound.derive({"variables": {"b": REQUIRED}}, strategy=MergeStrategy.MERGE)
     assert [(r.field, r.code) for r in caught.value.errors] == [("b", "validation")]
     with pytest.raises(PromptValidationError):
-        Prompt(BASE).derive({"variables": {"a": REQUIRED}})
+        Prompt(BASE).derive({"variables": {"a": REQUIRED}}, strategy=MergeStrategy.MERGE)
 
 
 @pytest.mark.parametrize("overlay", [{"variants": {"v": {"body": "{{ c }}"}}}])

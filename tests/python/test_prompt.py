@@ -7,7 +7,7 @@ import pydantic
 import pytest
 
 import velloquin
-from layers import needs_agreement
+from layers import needs_agreement, needs_globals
 from velloquin import LoadError, Prompt, PromptRenderError, PromptValidationError
 
 LOAD_PREFIX = "failed to load prompt definition: "
@@ -297,7 +297,7 @@ def test_templates_are_checked_at_construction(definition, row):
     assert rows_of(caught) == [row]
 
 
-@needs_agreement
+@needs_globals
 def test_engine_globals_need_no_declaration():
     assert Prompt(shape(body="{% for i in range(2) %}{{ i }}{% endfor %}")).body.startswith("{%")
 
