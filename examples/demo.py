@@ -66,14 +66,14 @@ terse = review.derive(
     strategy=MergeStrategy.MERGE,
 )
 print(repr(terse), "| metadata:", terse.metadata)
-print(terse.render(data=values, variant="terse").text)
+print(terse.render(data=values, guard=GuardConfig(enabled=True)).text)
 print("the original is unchanged:", review.name, "|", review.get_source(variant="terse"))
 
 heading("advisory check")
 unguarded = review.derive({"metadata": {"owner": "examples"}})  # REPLACE drops the guard key
 for prompt in (review, unguarded):
     report = prompt.check()
-    print(repr(report), "passed" if report.passed() else "")
+    print(repr(report), "passed" if report.passed() else "has findings")
     for finding in report.findings:
         print(" ", finding)
 
