@@ -93,7 +93,9 @@ PyObject* render(PyObject* self, PyObject* args, PyObject* kwargs) {
   auto shared = state.borrow.share();
   if (!shared) return nullptr;
 
-  auto validated = validated_values(arguments, state.validators.get());
+  // Held for the call: the model's Python code runs while it is in use.
+  const OwnedRef validators = OwnedRef::borrow(state.validators.get());
+  auto validated = validated_values(arguments, validators.get());
   if (!validated) return std::move(validated).error().raise();
   auto value = to_kernel_value(validated->get());
   if (!value) return consumer_error_to_pyerr(std::move(value).error()).raise();
