@@ -1,12 +1,11 @@
 #include "core/agreement.h"
 
+#include <set>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "core/kernel_environment.h"
 #include "core/variant.h"
-
 #include "jinja/environment.h"
 #include "jinja/template.h"
 

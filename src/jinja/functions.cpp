@@ -105,13 +105,6 @@ ValueResult call_method(State& state, const Value& base, std::string_view name, 
                                                  " has no method named " + std::string(name)));
 }
 
-void register_builtin_filters(FilterTable&) {}
-void register_builtin_tests(TestTable&) {}
-void register_builtin_globals(GlobalTable&) {}
-std::shared_ptr<Object> make_namespace(MapEntries) {
-  return nullptr;
-}
-
 velloquin::Result<std::int64_t, Error> arg_to_i64(const Value& v, std::string_view type_name) {
   if (auto i = v.to_int64_lossless()) return *i;
   return err(invalid_operation("cannot convert " + std::string(kind_name(v.kind())) + " to " +

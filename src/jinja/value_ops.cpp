@@ -108,9 +108,11 @@ std::optional<std::size_t> repeat_count(const Value& v) {
   return static_cast<std::size_t>(*i);
 }
 
-ValueResult repeat(const Value& a, const Value& b) {
-  const Value& target = (a.is_string() || a.is_seq_like()) ? a : b;
-  const Value& count = (&target == &a) ? b : a;
+bool seq_operand(const Value& v) {
+  return v.is_seq_like() || (v.is_object() && v.kind() == ValueKind::Seq);
+}
+
+ValueResult repeat(const Value& target, const Value& count) {
   if (target.is_string()) {
     auto n = repeat_count(count);
     if (!n) return err(invalid_operation("strings can only be multiplied with integers"));
@@ -236,13 +238,11 @@ ValueResult sub(const Value& a, const Value& b) {
 }
 
 ValueResult mul(const Value& a, const Value& b) {
-  if (a.is_string() || b.is_string() || a.is_seq_like() || b.is_seq_like()) {
-    bool a_target = a.is_string() || a.is_seq_like();
-    const Value& count = a_target ? b : a;
-    if (count.is_number() || count.is_bool() || count.is_string() || count.is_seq_like())
-      return repeat(a, b);
-    return err(unsupported(BinaryOp::Mul, a, b));
-  }
+  // The string operand wins (left first), then a sequence operand; the other is the count.
+  if (a.is_string()) return repeat(a, b);
+  if (b.is_string()) return repeat(b, a);
+  if (seq_operand(a)) return repeat(a, b);
+  if (seq_operand(b)) return repeat(b, a);
   Coerced c = coerce(a, b);
   if (c.kind == Coerced::Kind::Int) {
     Int128 r;

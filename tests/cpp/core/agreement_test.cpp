@@ -6,7 +6,6 @@
 #include <set>
 #include <string>
 
-#include "builtins_presence.h"
 #include "core/kernel_definitions.h"
 
 namespace velloquin::core {
@@ -16,7 +15,6 @@ using testing::definition;
 using Roots = std::set<std::string>;
 
 TEST(RequiredRoots, RootsTable) {
-  VELLOQUIN_REQUIRE_BUILTINS();
   struct Case {
     const char* source;
     Roots roots;

@@ -18,33 +18,7 @@ using nlohmann::json;
 // Cases that need builtins still to come, with what each one needs. Remove an entry as soon
 // as its case passes: the runner fails on entries that no longer fail.
 const std::map<std::string, std::string>& expected_failures() {
-  static const std::map<std::string, std::string> failures = {
-      {"call", "the range and dict globals, the dictsort filter"},
-      {"dict", "the dict global and the dictsort filter"},
-      {"err_bad_filter", "the slice filter"},
-      {"err_bad_range", "the range global"},
-      {"err_bad_test_arguments", "the even test"},
-      {"err_missing_nested_filter", "the upper filter"},
-      {"err_repeat_iterator_with_object", "sequence repetition errors of the * operator"},
-      {"err_repeat_iterator_with_string", "string count errors of the * operator"},
-      {"filter", "the upper filter"},
-      {"filter_block", "the upper filter"},
-      {"filters", "the string and list filters"},
-      {"functions", "the range global and the sequence/iterable tests"},
-      {"groupby-filter", "the groupby filter"},
-      {"ifexpr", "the undefined test"},
-      {"indexing", "the undefined test"},
-      {"list", "the length filter"},
-      {"loop_dictsort", "the dictsort filter"},
-      {"loop_filter", "the even test"},
-      {"mul", "the range global"},
-      {"namespace", "the namespace global"},
-      {"namespace_bad", "the namespace global"},
-      {"opfilters", "the selectattr/rejectattr filters and operator tests"},
-      {"set", "the upper filter"},
-      {"tests", "the builtin tests"},
-      {"tojson", "the tojson filter"},
-  };
+  static const std::map<std::string, std::string> failures = {};
   return failures;
 }
 

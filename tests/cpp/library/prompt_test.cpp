@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "builtins_presence.h"
 #include "library/definitions.h"
 
 namespace velloquin::prompt {
@@ -55,7 +54,6 @@ TEST(PromptCreate, ReservedVariantNameIsCheckedBeforeAnyTemplate) {
 }
 
 TEST(PromptCreate, TemplateFailuresTable) {
-  VELLOQUIN_REQUIRE_BUILTINS();
   struct Case {
     const char* what;
     std::string json;
@@ -140,6 +138,63 @@ TEST(PromptLoaders, ReaderErrorsAreLoadAndTemplateErrorsRender) {
     EXPECT_FALSE(message.empty()) << c.what;
     if (c.load_message) {
       EXPECT_EQ(message, *c.load_message) << c.what;
+    }
+  }
+}
+
+// Every way a document can be malformed is Load, whichever loader reads it; every way a
+// well-formed document's templates can be wrong is Render. JSON text is YAML too.
+TEST(PromptLoaders, ShapeErrorsAreAlwaysLoadAndTemplateErrorsAlwaysRender) {
+  using nlohmann::json;
+  const json valid = json::parse(R"({
+    "body": "{{ who }}", "name": "p", "role": "user", "metadata": {"k": 1},
+    "variables": {"who": {"trusted": true, "type": "string"}},
+    "variants": {"v": {"body": "V {{ who }}"}}})");
+  using Edit = void (*)(json&);
+  const Edit shape_errors[] = {
+      [](json& d) { d.erase("body"); },
+      [](json& d) { d.erase("name"); },
+      [](json& d) { d.erase("role"); },
+      [](json& d) { d["extra"] = 1; },
+      [](json& d) { d["name"] = ""; },
+      [](json& d) { d["role"] = "boss"; },
+      [](json& d) { d["body"] = json::array({"x"}); },
+      [](json& d) { d["metadata"] = json::array({1}); },
+      [](json& d) { d["output_model"] = json::object(); },
+      [](json& d) { d["variables"]["who"].erase("trusted"); },
+      [](json& d) { d["variables"]["who"]["type"] = "null"; },
+      [](json& d) { d["variables"]["who"]["type"] = json::array({"text"}); },
+      [](json& d) { d["variables"]["who"]["extra"] = true; },
+      [](json& d) { d["variables"] = json::array(); },
+      [](json& d) { d["variants"]["v"].erase("body"); },
+      [](json& d) { d["variants"]["v"]["body"] = json::object(); },
+      [](json& d) { d["variants"]["v"]["extra"] = 1; },
+  };
+  const char* bad_templates[] = {"{{",
+                                 "{% if who %}",
+                                 "{% include 'x' %}",
+                                 "{% macro m() %}{% endmacro %}",
+                                 "{{ undeclared }}",
+                                 "{% call x() %}{% endcall %}"};
+  auto kind_of = [](const Result<Prompt, ConsumerError>& result) -> std::string {
+    if (result.ok()) return "ok";
+    return std::holds_alternative<ConsumerError::Load>(result.error().payload())     ? "load"
+           : std::holds_alternative<ConsumerError::Render>(result.error().payload()) ? "render"
+                                                                                     : "validation";
+  };
+  for (auto load : {Prompt::from_json, Prompt::from_yaml}) {
+    ASSERT_EQ(kind_of(load(valid.dump())), "ok");
+    for (std::size_t i = 0; i < std::size(shape_errors); ++i) {
+      json doc = valid;
+      shape_errors[i](doc);
+      EXPECT_EQ(kind_of(load(doc.dump())), "load") << doc.dump();
+    }
+    for (const char* bad : bad_templates) {
+      json in_body = valid, in_variant = valid;
+      in_body["body"] = bad;
+      in_variant["variants"]["v"]["body"] = bad;
+      EXPECT_EQ(kind_of(load(in_body.dump())), "render") << in_body.dump();
+      EXPECT_EQ(kind_of(load(in_variant.dump())), "render") << in_variant.dump();
     }
   }
 }
