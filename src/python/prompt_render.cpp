@@ -13,10 +13,10 @@
 #include "python/error_reporting.h"
 #include "python/guard_config.h"
 #include "python/internal_fault.h"
-#include "python/kernel_value.h"
 #include "python/prompt_methods.h"
 #include "python/prompt_object.h"
 #include "python/render_result.h"
+#include "python/template_value.h"
 #include "python/validation.h"
 
 namespace velloquin::python {
@@ -97,11 +97,11 @@ PyObject* render(PyObject* self, PyObject* args, PyObject* kwargs) {
   const OwnedRef validators = OwnedRef::borrow(state.validators.get());
   auto validated = validated_values(arguments, validators.get());
   if (!validated) return std::move(validated).error().raise();
-  auto value = to_kernel_value(validated->get());
+  auto value = to_template_value(validated->get());
   if (!value) return consumer_error_to_pyerr(std::move(value).error()).raise();
 
-  auto rendered =
-      core::render(state.inner.definition(), arguments.variant, *value, arguments.guard);
+  auto rendered = core::render(state.inner.definition(), arguments.variant,
+                               std::move(value).value(), arguments.guard);
   if (!rendered) {
     return consumer_error_to_pyerr(
                ConsumerError::from_kernel_revealing(std::move(rendered).error(), arguments.reveal))
