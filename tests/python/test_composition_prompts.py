@@ -5,7 +5,6 @@ import gc
 import pydantic
 import pytest
 
-from layers import needs_engine
 from velloquin import Composition, Message, Prompt, PromptRenderError
 
 
@@ -35,7 +34,6 @@ def messages(composition):
     return [(m.role, m.text) for m in composition.resolve()]
 
 
-@needs_engine
 def test_messages_follow_the_entries_and_their_roles():
     composition = Composition.from_messages(
         [(SYSTEM, Lang(lang="C++")), (USER, Code(code="<x>"), None), (USER, Code(code="y"), "loud")]
@@ -53,7 +51,6 @@ def test_messages_follow_the_entries_and_their_roles():
     assert repr(first[1]) == 'Message(role="user", text="Please look at <x>")'
 
 
-@needs_engine
 def test_values_are_fixed_when_the_entry_is_added():
     model = Lang(lang="Rust")
     composition = Composition()
@@ -62,7 +59,6 @@ def test_values_are_fixed_when_the_entry_is_added():
     assert messages(composition) == [("system", "You review Rust code.")]
 
 
-@needs_engine
 def test_an_entry_keeps_its_prompt_alive():
     prompt = make_prompt("temporary", "assistant", "{{ lang }}!", "lang")
     composition = Composition()
@@ -82,7 +78,6 @@ def test_an_unknown_variant_is_accepted_and_fails_at_resolve():
     assert rows_of(caught) == [("variant", "unknown_variant", "unknown variant: `quiet`")]
 
 
-@needs_engine
 def test_a_failing_entry_returns_no_messages_and_keeps_its_detail_scrubbed():
     broken = make_prompt("broken", "user", "{{ code + 1 }}", "code")
     composition = Composition.from_messages([(SYSTEM, Lang(lang="C")), (broken, Code(code="secret"))])
@@ -109,7 +104,6 @@ def test_validation_may_use_the_same_prompt_and_other_compositions():
     assert repr(other) == 'Composition(entries=2, names=["rules", "rules"])'
 
 
-@needs_engine
 def test_validation_may_render_the_prompt_it_is_added_with():
     composition = Composition()
     rendered = []

@@ -2,7 +2,6 @@
 
 import pytest
 
-from layers import needs_agreement
 from velloquin import LoadError, MergeStrategy, Prompt, PromptRenderError, PromptValidationError
 
 BASE = {
@@ -93,7 +92,6 @@ def test_replace_of_variables_keeps_only_the_overlay(base):
     assert derived.variables["a"]["type"] == "integer"
 
 
-@needs_agreement
 def test_replacing_away_a_used_variable_is_a_render_error(base):
     with pytest.raises(PromptRenderError) as caught:
         base.derive({"variables": {"c": NEW_C}})
@@ -102,7 +100,6 @@ def test_replacing_away_a_used_variable_is_a_render_error(base):
     assert set(base.derive({"variables": {"c": NEW_C}}, strategy=MergeStrategy.MERGE).variables) == {"a", "b", "c"}
 
 
-@needs_agreement
 def test_an_overlay_body_with_an_undeclared_variable(base):
     with pytest.raises(PromptRenderError) as caught:
         base.derive({"body": "{{ y }}"}, strategy=MergeStrategy.MERGE)

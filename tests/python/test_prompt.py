@@ -7,7 +7,6 @@ import pydantic
 import pytest
 
 import velloquin
-from layers import needs_agreement, needs_globals
 from velloquin import LoadError, Prompt, PromptRenderError, PromptValidationError
 
 LOAD_PREFIX = "failed to load prompt definition: "
@@ -276,7 +275,6 @@ def test_the_reserved_variant_name_is_a_render_error_from_every_entry_point():
     Prompt(shape(variants={"Default": {"body": "x"}}))  # only the exact name is reserved
 
 
-@needs_agreement
 @pytest.mark.parametrize(
     "definition, row",
     [
@@ -297,7 +295,6 @@ def test_templates_are_checked_at_construction(definition, row):
     assert rows_of(caught) == [row]
 
 
-@needs_globals
 def test_engine_globals_need_no_declaration():
     assert Prompt(shape(body="{% for i in range(2) %}{{ i }}{% endfor %}")).body.startswith("{%")
 
