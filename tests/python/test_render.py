@@ -322,3 +322,25 @@ def test_a_nested_render_of_the_same_prompt_is_allowed(bound):
 
     assert bound.render(Nested, data={"code": "out", "who": "er"}).text == "Review out for er."
     assert inner == ["Review in for ner."]
+
+
+def test_one_prompt_renders_from_several_threads():
+    import threading
+
+    prompt = Prompt(DEFINITION, validators=Review)
+    results, failures = [], []
+
+    def work(n):
+        try:
+            for i in range(200):
+                text = prompt.render(data={"code": f"{n}-{i}", "who": "t"}).text
+                results.append(text == f"Review {n}-{i} for t.")
+        except BaseException as error:  # noqa: BLE001 - reported below
+            failures.append(error)
+
+    threads = [threading.Thread(target=work, args=(n,)) for n in range(4)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert failures == [] and len(results) == 800 and all(results)
