@@ -132,6 +132,53 @@ void Value::set_heap(Tag tag, std::shared_ptr<HeapData> heap) {
   new (&u_.heap) std::shared_ptr<HeapData>(std::move(heap));
 }
 
+namespace {
+
+// The worklist of the outermost release in progress on this thread, if any.
+thread_local std::vector<Value>* pending_release = nullptr;
+
+bool is_container(const Value& v) {
+  switch (v.tag()) {
+    case Value::Tag::Seq:
+    case Value::Tag::Map:
+    case Value::Tag::Iterator:
+    case Value::Tag::Object:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void release_nested(std::vector<Value>& items) {
+  if (pending_release) {
+    for (auto& v : items)
+      if (is_container(v)) pending_release->push_back(std::move(v));
+    return;
+  }
+  std::vector<Value> pending;
+  for (auto& v : items)
+    if (is_container(v)) pending.push_back(std::move(v));
+  if (pending.empty()) return;
+  pending_release = &pending;
+  while (!pending.empty()) {
+    // Released here; its own nested containers join the worklist instead of recursing.
+    Value v = std::move(pending.back());
+    pending.pop_back();
+  }
+  pending_release = nullptr;
+}
+
+Map::~Map() {
+  std::vector<Value> values;
+  for (auto& [k, v] : entries_) {
+    if (is_container(k)) values.push_back(std::move(k));
+    if (is_container(v)) values.push_back(std::move(v));
+  }
+  release_nested(values);
+}
+
 Value Value::silent_undefined() {
   Value v;
   v.flag_ = true;

@@ -213,6 +213,7 @@ class Map : public HeapData {
  public:
   // `sorted`: the entries are in ascending key order (enables binary search).
   Map(MapEntries entries, bool sorted) : entries_(std::move(entries)), sorted_(sorted) {}
+  ~Map() override;
   const MapEntries& entries() const { return entries_; }
   std::size_t size() const { return entries_.size(); }
   bool sorted() const { return sorted_; }

@@ -177,6 +177,12 @@ TEST(Render, ProvenanceAndAdvisory) {
   EXPECT_EQ(variant->guard, std::string(kDefaultGuardAdvisory));  // active for the definition
   EXPECT_EQ(on->text.find(kDefaultGuardAdvisory), std::string::npos);
 
+  // Enabled, but nothing untrusted: the guard does not act, so there is no advisory to give.
+  auto idle =
+      render(definition("{{ t }}", kTrustedOnly), std::nullopt, json{{"t", "T"}}, kOnBadOverride);
+  ASSERT_TRUE(idle.ok());
+  EXPECT_EQ(idle->guard, std::nullopt);
+
   auto empty = render(definition(""), std::nullopt, json::object(), kOff);
   ASSERT_TRUE(empty.ok());
   EXPECT_EQ(empty->template_hash, empty->render_hash);
@@ -316,6 +322,9 @@ std::vector<std::string> rewrite_sources() {
       "{{ x['a'] }}",
       "{{ \"x\" }}",
       "{{ x }}}",
+      "{{+ x }}",
+      "{{ x +}}",
+      "{{ x - 1 -}}",
       "{{ (x) }}",
       "{{ x and y or z }}",
       "{{ x * -1 }}",
