@@ -225,18 +225,16 @@ Result<void, Error> Evaluator::emit(const Value& value, std::string& out) {
     value.display(out);
     return {};
   }
-  if (value.is_none() || value.is_bool() || value.is_number()) {
-    value.display(out);
+  if (escape_ == AutoEscape::Json) {
+    const Function* tojson = find_filter("tojson");
+    if (tojson == nullptr) return err(invalid_operation("JSON escaping needs the tojson filter"));
+    VQ_TRY(Value json, (*tojson)(*this, Args({value})));
+    json.display(out);
     return {};
   }
-  if (escape_ == AutoEscape::Json) {
-    if (const Function* tojson = find_filter("tojson")) {
-      VQ_TRY(Value json, (*tojson)(*this, Args({value})));
-      json.display(out);
-      return {};
-    }
-  }
-  if (value.is_string()) {
+  if (value.is_none() || value.is_bool() || value.is_number()) {
+    value.display(out);
+  } else if (value.is_string()) {
     html_escape(out, value.str());
   } else {
     html_escape(out, value.to_display_string());
@@ -529,7 +527,8 @@ ValueResult Evaluator::eval_slice(const SliceExpr& s) {
       VQ_TRY(parts[i], eval(*exprs[i]));
     }
   }
-  VQ_CHECK(check_defined(base));
+  // Unlike other uses, slicing rejects the silent undefined too.
+  if (strict_ && base.is_undefined()) return err(undefined_error());
   return slice(base, parts[0], parts[1], parts[2]);
 }
 
@@ -669,7 +668,6 @@ ValueResult Evaluator::eval_call(const CallExpr& expr) {
     const auto& method = static_cast<const GetAttrExpr&>(callee);
     VQ_TRY(Value base, eval(*method.object));
     VQ_TRY(Args args, eval_args(expr.args));
-    if (base.is_undefined()) return err(undefined_error());
     return call_method(*this, base, method.name, args);
   }
   VQ_TRY(Value function, eval(callee));

@@ -170,6 +170,9 @@ TEST(Statements, AutoEscape) {
        output("<b>&lt;b&gt;")},
       {"{% autoescape true %}{% filter brackets %}<{% endfilter %}{% endautoescape %}", ctx,
        output("[&lt;]")},
+      {"{% autoescape 'json' %}{{ none }} {{ true }} {{ 'a<' }} {{ [1] }} {{ 'x'|safe }}"
+       "{% endautoescape %}",
+       ctx, output("null true \"a\\u003c\" [1] x")},
       {"{{ unsafe|e }}|{{ 5|e }}|{{ none|escape }}", ctx,
        output("&lt;a href=&#x27;x&#x27;&gt;&amp;&#x2f;|5|None")},
   });
