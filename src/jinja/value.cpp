@@ -76,56 +76,6 @@ Value::Value(std::string s) {
   set_heap(Tag::String, std::make_shared<StringData>(std::move(s)));
 }
 
-Value::Value(const Value& other) noexcept : tag_(other.tag_), flag_(other.flag_) {
-  if (has_heap(tag_))
-    new (&u_.heap) std::shared_ptr<HeapData>(other.u_.heap);
-  else
-    u_.wide[0] = other.u_.wide[0], u_.wide[1] = other.u_.wide[1];
-}
-
-Value::Value(Value&& other) noexcept : tag_(other.tag_), flag_(other.flag_) {
-  if (has_heap(tag_)) {
-    new (&u_.heap) std::shared_ptr<HeapData>(std::move(other.u_.heap));
-    other.release();
-  } else {
-    u_.wide[0] = other.u_.wide[0], u_.wide[1] = other.u_.wide[1];
-  }
-}
-
-Value& Value::operator=(const Value& other) noexcept {
-  if (this != &other) {
-    Value copy(other);
-    *this = std::move(copy);
-  }
-  return *this;
-}
-
-Value& Value::operator=(Value&& other) noexcept {
-  if (this != &other) {
-    release();
-    tag_ = other.tag_;
-    flag_ = other.flag_;
-    if (has_heap(tag_)) {
-      new (&u_.heap) std::shared_ptr<HeapData>(std::move(other.u_.heap));
-      other.release();
-    } else {
-      u_.wide[0] = other.u_.wide[0], u_.wide[1] = other.u_.wide[1];
-    }
-  }
-  return *this;
-}
-
-Value::~Value() {
-  release();
-}
-
-void Value::release() noexcept {
-  if (has_heap(tag_)) u_.heap.~shared_ptr<HeapData>();
-  tag_ = Tag::Undefined;
-  flag_ = false;
-  u_.wide[0] = u_.wide[1] = 0;
-}
-
 void Value::set_heap(Tag tag, std::shared_ptr<HeapData> heap) {
   release();
   tag_ = tag;

@@ -168,6 +168,7 @@ bool values_equal(const Value& a, const Value& b) {
 }
 
 int compare_values(const Value& a, const Value& b) {
+  if (a.is_string() && b.is_string()) return sign(a.str().compare(b.str()));
   ValueKind ka = a.kind(), kb = b.kind();
   if (ka != kb) return ka < kb ? -1 : 1;
   NestingGuard guard;

@@ -183,6 +183,11 @@ TEST(Statements, TemplateNameSelectsEscaping) {
                                  "page.html.jinja2", "page.xml.jinja"}) {
     EXPECT_EQ(render("{{ '<' }}", "{}", UndefinedBehavior::Strict, name), output("&lt;")) << name;
   }
+  for (const std::string name : {"data.json", "data.json5", "app.js", "conf.yaml", "conf.yml.j2"}) {
+    EXPECT_EQ(render("{{ '<' }}{{ none }}", "{}", UndefinedBehavior::Strict, name),
+              output("\"\\u003c\"null"))
+        << name;
+  }
   for (const std::string name : {"kernel", "page.txt", "html", "page.j2", "page.html.txt"}) {
     EXPECT_EQ(render("{{ '<' }}", "{}", UndefinedBehavior::Strict, name), output("<")) << name;
   }
