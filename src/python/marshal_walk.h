@@ -131,6 +131,36 @@ WalkResult<Builder> walk_set(Builder& builder, PyObject* object) {
   return array;
 }
 
+// The key's text, or the failure for a key that is not a str.
+inline Result<std::string, WalkError> key_text(PyObject* key) {
+  if (!PyUnicode_Check(key)) return err(WalkError{std::string(kKeysMustBeStr), {}});
+  Py_ssize_t size = 0;
+  const char* data = PyUnicode_AsUTF8AndSize(key, &size);
+  if (data == nullptr) return err(from_python_exception());
+  return std::string(data, static_cast<std::size_t>(size));
+}
+
+// Plain dicts, the common case, without the key and value lists. Each entry is held while it
+// is converted, since converting a value can run Python code that changes the dict; the walk
+// then ends early rather than reading freed entries.
+template <class Builder>
+WalkResult<Builder> walk_dict(Builder& builder, PyObject* object) {
+  typename Builder::Value result = builder.object();
+  Py_ssize_t position = 0;
+  PyObject* borrowed_key = nullptr;
+  PyObject* borrowed_value = nullptr;
+  while (PyDict_Next(object, &position, &borrowed_key, &borrowed_value)) {
+    OwnedRef key = OwnedRef::borrow(borrowed_key);
+    OwnedRef value = OwnedRef::borrow(borrowed_value);
+    auto text = key_text(key.get());
+    if (!text) return err(std::move(text).error());
+    WalkResult<Builder> converted = walk(builder, value.get());
+    if (!converted) return converted;
+    builder.insert(result, std::move(text).value(), std::move(converted).value());
+  }
+  return result;
+}
+
 // Dicts and other mappings: keys and values as lists, then each key followed by its value.
 template <class Builder>
 WalkResult<Builder> walk_mapping(Builder& builder, PyObject* object) {
@@ -144,16 +174,13 @@ WalkResult<Builder> walk_mapping(Builder& builder, PyObject* object) {
   for (Py_ssize_t i = 0; i < length; ++i) {
     OwnedRef key = OwnedRef::steal(PySequence_GetItem(keys.get(), i));
     if (!key) return err(from_python_exception());
-    if (!PyUnicode_Check(key.get())) return err(WalkError{std::string(kKeysMustBeStr), {}});
-    Py_ssize_t size = 0;
-    const char* data = PyUnicode_AsUTF8AndSize(key.get(), &size);
-    if (data == nullptr) return err(from_python_exception());
-    std::string key_text(data, static_cast<std::size_t>(size));
+    auto text = key_text(key.get());
+    if (!text) return err(std::move(text).error());
     OwnedRef value = OwnedRef::steal(PySequence_GetItem(values.get(), i));
     if (!value) return err(from_python_exception());
     WalkResult<Builder> converted = walk(builder, value.get());
     if (!converted) return converted;
-    builder.insert(result, std::move(key_text), std::move(converted).value());
+    builder.insert(result, std::move(text).value(), std::move(converted).value());
   }
   return result;
 }
@@ -176,6 +203,7 @@ WalkResult<Builder> walk(Builder& builder, PyObject* object) {
   if (PyBool_Check(object)) return builder.boolean(object == Py_True);
   if (PyLong_Check(object)) return walk_integer(builder, object);
   if (PyList_Check(object) || PyTuple_Check(object)) return walk_sequence(builder, object);
+  if (PyDict_CheckExact(object)) return walk_dict(builder, object);
   if (PyDict_Check(object)) return walk_mapping(builder, object);
   if (PyUnicode_Check(object)) return walk_string(builder, object);
   if (PyBytes_Check(object) || PyByteArray_Check(object)) {

@@ -11,6 +11,7 @@
 #include "python/merge_strategy.h"
 #include "python/message.h"
 #include "python/module_items.h"
+#include "python/prompt_object.h"
 #include "python/render_result.h"
 
 namespace velloquin::python {
@@ -52,7 +53,7 @@ constexpr AddStep kAddSteps[] = {
     add_class<finding_type>,
     add_class<composition_type>,
     add_class<message_type>,
-    // Prompt goes here once it is built.
+    add_class<prompt_type>,
     add_class<merge_strategy_type>,
 };
 

@@ -5,10 +5,6 @@ import pytest
 import velloquin
 from velloquin import CheckReport, Finding
 
-needs_check = pytest.mark.skipif(
-    not hasattr(getattr(velloquin, "Prompt", None), "check"), reason="Prompt.check not built yet"
-)
-
 
 def test_a_report_has_a_length_but_no_item_access_or_iteration():
     assert "__len__" in vars(CheckReport)
@@ -32,7 +28,6 @@ UNTRUSTED = {"type": "string", "trusted": False}
 TRUSTED = {"type": "string", "trusted": True}
 
 
-@needs_check
 @pytest.mark.parametrize(
     "variables, metadata",
     [({}, None), ({"a": TRUSTED}, None), ({"a": UNTRUSTED}, {"guard": True})],
@@ -46,7 +41,6 @@ def test_a_report_that_passed(variables, metadata):
     assert repr(report) == "CheckReport(findings=0)"
 
 
-@needs_check
 def test_a_report_with_findings():
     report = prompt({"b": UNTRUSTED, "a": UNTRUSTED, "c": TRUSTED}).check()
     assert report.passed() is False and report.is_empty() is False
@@ -71,7 +65,6 @@ def test_a_report_with_findings():
         report.passed(1)
 
 
-@needs_check
 def test_findings_are_new_copies_on_every_read():
     p = prompt({"a": UNTRUSTED})
     report = p.check()

@@ -1,7 +1,4 @@
-"""Values added to a Composition are validated in Python by the model's own class.
-
-These need a Prompt object to append, and run once the Prompt class is part of the module.
-"""
+"""Values added to a Composition are validated in Python by the model's own class."""
 
 import sys
 
@@ -10,8 +7,6 @@ import pytest
 
 import velloquin
 from velloquin import Composition
-
-pytestmark = pytest.mark.skipif(not hasattr(velloquin, "Prompt"), reason="Prompt not built yet")
 
 
 @pytest.fixture

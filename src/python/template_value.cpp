@@ -1,0 +1,80 @@
+#include "python/template_value.h"
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "python/marshal_walk.h"
+
+namespace velloquin::python {
+namespace {
+
+// An engine value under construction: engine containers are immutable, so a sequence or a map
+// gathers its items here and becomes a value once it is complete.
+struct Node {
+  enum class Kind : std::uint8_t { Scalar, Seq, Map };
+  Kind kind = Kind::Scalar;
+  jinja::Value scalar;
+  std::vector<jinja::Value> items;
+  jinja::MapEntries entries;
+
+  // Maps are sorted by key (byte order for text keys), as the JSON tree would have them.
+  jinja::Value seal() && {
+    switch (kind) {
+      case Kind::Seq:
+        return jinja::Value::seq(std::move(items));
+      case Kind::Map:
+        return jinja::Value::map(std::move(entries));
+      case Kind::Scalar:
+        break;
+    }
+    return std::move(scalar);
+  }
+};
+
+// Makes what Value::from_json would make of the JSON tree of the same data: the same number
+// kinds, non-finite floats as none.
+struct TemplateValueBuilder {
+  using Value = Node;
+
+  static Node scalar(jinja::Value value) {
+    return Node{Node::Kind::Scalar, std::move(value), {}, {}};
+  }
+
+  Node null() { return scalar(jinja::Value::none()); }
+  Node boolean(bool value) { return scalar(jinja::Value(value)); }
+  Node signed_integer(std::int64_t value) {
+    return scalar(jinja::Value(static_cast<long long>(value)));
+  }
+  Node unsigned_integer(std::uint64_t value) {
+    return scalar(jinja::Value(static_cast<jinja::UInt128>(value)));
+  }
+  Node real(double value) {
+    return scalar(std::isfinite(value) ? jinja::Value(value) : jinja::Value::none());
+  }
+  Node string(std::string_view utf8) { return scalar(jinja::Value(std::string(utf8))); }
+  Node array() { return Node{Node::Kind::Seq, {}, {}, {}}; }
+  void append(Node& array, Node item) { array.items.push_back(std::move(item).seal()); }
+  Node object() { return Node{Node::Kind::Map, {}, {}, {}}; }
+  void insert(Node& object, std::string key, Node item) {
+    object.entries.emplace_back(jinja::Value(std::move(key)), std::move(item).seal());
+  }
+};
+
+}  // namespace
+
+Result<jinja::Value, ConsumerError> to_template_value(PyObject* object) {
+  TemplateValueBuilder builder;
+  auto converted = marshal_detail::walk(builder, object);
+  if (!converted) {
+    return err(ConsumerError(
+        ConsumerError::Load{"could not marshal Python value: " +
+                            marshal_detail::to_marshal_error(std::move(converted).error()).text}));
+  }
+  return std::move(converted).value().seal();
+}
+
+}  // namespace velloquin::python

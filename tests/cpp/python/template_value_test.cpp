@@ -1,0 +1,57 @@
+#include "python/template_value.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <variant>
+
+#include "embedded_python.h"
+#include "python/kernel_value.h"
+
+namespace velloquin::python {
+namespace {
+
+using testing::eval;
+
+std::string load_message(const ConsumerError& error) {
+  const auto* load = std::get_if<ConsumerError::Load>(&error.payload());
+  return load != nullptr ? load->message : "<not a load error>";
+}
+
+// The direct conversion must give exactly what the JSON route gives: the same value kinds, the
+// same printed form and the same key order, or the same failure text.
+TEST(ToTemplateValue, AgreesWithTheJsonRoute) {
+  const char* cases[] = {
+      "None",
+      "True",
+      "[0, -1, 2**63 - 1, -2**63, 2**64 - 1, 1.5, float('nan'), float('-inf')]",
+      "{'b': 1, 'a': {'d': [], 'c': {}}, 'A': 'x', '\\u00e9': 'e', '': None}",
+      "('tuple', ['nested', ('deeper',)])",
+      "{'k%03d' % i: i for i in range(200, 0, -1)}",
+      "'text with \\n and \\u2603'",
+      "{1: 'integer key'}",
+      "{'a': [object()]}",
+      "{'n': 2**64}",
+      "{'n': -2**63 - 1}",
+      "b'bytes'",
+  };
+  for (const char* expression : cases) {
+    OwnedRef object = eval(expression);
+    ASSERT_TRUE(object) << expression;
+    auto direct = to_template_value(object.get());
+    auto json = to_kernel_value(object.get());
+    EXPECT_EQ(PyErr_Occurred(), nullptr) << expression;
+    ASSERT_EQ(direct.ok(), json.ok()) << expression;
+    if (!json) {
+      EXPECT_EQ(load_message(direct.error()), load_message(json.error())) << expression;
+      continue;
+    }
+    const jinja::Value expected = jinja::Value::from_json(*json);
+    EXPECT_EQ(direct->repr(), expected.repr()) << expression;
+    EXPECT_EQ(direct->to_display_string(), expected.to_display_string()) << expression;
+    EXPECT_EQ(direct->tag(), expected.tag()) << expression;
+  }
+}
+
+}  // namespace
+}  // namespace velloquin::python
