@@ -67,8 +67,14 @@ sanitize: venv
 	cmake --build $(ASAN) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN) --output-on-failure
 
-bench: build
+$(STAMPS)/bench-requirements: requirements-bench.txt requirements.txt | $(PY)
+	$(PY) -m pip install -q -r requirements-bench.txt -c requirements.txt
+	@mkdir -p $(STAMPS) && touch $@
+
+# C++ benchmarks, then the side-by-side comparison with the Python peers (QUICK=1: short run).
+bench: build module $(STAMPS)/bench-requirements
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+	$(PY) bench/compare.py $(if $(QUICK),--quick)
 
 # Differential check against minijinja (tests/differential/README.md): its own virtual
 # environment with the pinned binding; the engine side runs once the engine headers exist.
