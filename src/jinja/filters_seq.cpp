@@ -574,10 +574,7 @@ ValueResult sum(State& state, const Args& args) {
   if (!items) return err(std::move(items).error());
   Value total(0);
   for (const auto& item : *items) {
-    if (item.is_undefined()) {
-      if (auto ok = check_defined(state, item); !ok) return err(std::move(ok).error());
-      continue;
-    }
+    if (item.is_undefined()) continue;
     if (!item.is_number())
       return err(
           invalid_operation("can only sum numbers, got " + std::string(kind_name(item.kind()))));
