@@ -11,6 +11,7 @@ velloquin::Result<void, Error> check_defined(const State& state, const Value& v)
 
 velloquin::Result<std::string, Error> text_input(const State& state, const Value& v) {
   if (v.is_string()) return std::string(v.str());
+  if (v.is_kwargs()) return err(invalid_operation("cannot convert kwargs to string"));
   if (auto ok = check_defined(state, v); !ok) return err(std::move(ok).error());
   return v.to_display_string();
 }

@@ -65,12 +65,17 @@ bool is_object_like(const Value& v) {
   }
 }
 
+// The tested value is converted before the other arguments are counted.
 BoolResult text_affix(State& state, const Args& args, bool prefix) {
-  auto a = read(args, 1);
-  if (!a) return err(std::move(a).error());
-  auto text = text_input(state, (*a)[0]);
+  ArgReader r(args, false);
+  auto value = r.required();
+  if (!value) return err(std::move(value).error());
+  auto text = text_input(state, *value);
   if (!text) return err(std::move(text).error());
-  auto affix = text_input(state, (*a)[1]);
+  auto other = r.required();
+  if (!other) return err(std::move(other).error());
+  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  auto affix = text_input(state, *other);
   if (!affix) return err(std::move(affix).error());
   if (affix->size() > text->size()) return false;
   return prefix ? text->compare(0, affix->size(), *affix) == 0
@@ -79,10 +84,12 @@ BoolResult text_affix(State& state, const Args& args, bool prefix) {
 
 template <class Pred>
 BoolResult all_chars(const Args& args, Pred&& pred) {
-  auto a = read(args, 0);
-  if (!a) return err(std::move(a).error());
-  auto s = string_only((*a)[0]);
+  ArgReader r(args, false);
+  auto value = r.required();
+  if (!value) return err(std::move(value).error());
+  auto s = string_only(*value);
   if (!s) return err(std::move(s).error());
+  if (auto done = r.finish(); !done) return err(std::move(done).error());
   for (std::size_t i = 0; i < s->size();)
     if (!pred(utf8::next(*s, i))) return false;
   return true;

@@ -12,7 +12,7 @@ namespace velloquin::jinja::filters {
 namespace {
 
 struct Spec {
-  std::size_t offset = 0;  // of the '%'
+  std::size_t offset = 0;  // of the conversion type, as errors report it
   std::optional<std::string> key;
   bool alternate = false, zero = false, left = false, blank = false, plus = false;
   std::size_t width = 0;
@@ -219,7 +219,7 @@ velloquin::Result<std::string, Error> convert(const Spec& spec, const Value& v, 
       if (safe_format)
         return err(
             invalid_operation("character formatting is not supported for safe format strings"));
-      if (spec.plus || spec.blank)
+      if (spec.blank)
         return err(invalid_operation("sign flags are not allowed with character format ('c')"));
       std::string ch;
       if (v.is_integer() || v.is_bool()) {
@@ -262,10 +262,9 @@ ValueResult format(State&, const Args& args) {
     }
     out += fmt.substr(i, pct - i);
     Spec spec;
-    spec.offset = pct;
     std::size_t p = pct + 1;
     auto incomplete = [&] {
-      return invalid_operation("incomplete format spec at offset " + std::to_string(pct) +
+      return invalid_operation("incomplete format spec at offset " + std::to_string(fmt.size()) +
                                "; missing conversion type");
     };
     if (p >= fmt.size()) return err(incomplete());
@@ -277,7 +276,7 @@ ValueResult format(State&, const Args& args) {
     if (fmt[p] == '(') {
       std::size_t close = fmt.find(')', p + 1);
       if (close == std::string_view::npos) {
-        return err(invalid_operation("incomplete format key at offset " + std::to_string(pct) +
+        return err(invalid_operation("incomplete format key at offset " + std::to_string(p + 1) +
                                      "; missing closing ')'"));
       }
       spec.key = std::string(fmt.substr(p + 1, close - p - 1));
@@ -313,12 +312,13 @@ ValueResult format(State&, const Args& args) {
     }
     if (p < fmt.size() && (fmt[p] == 'h' || fmt[p] == 'l' || fmt[p] == 'L')) ++p;
     if (p >= fmt.size()) return err(incomplete());
+    spec.offset = p;
     std::size_t type_len = utf8::char_len(fmt, p);
     std::string_view type = fmt.substr(p, type_len);
     if (type_len != 1 ||
         std::string_view("sdioxXeEfFgGc").find(type[0]) == std::string_view::npos) {
       return err(invalid_operation("invalid conversion type '" + std::string(type) +
-                                   "' in format spec at offset " + std::to_string(pct)));
+                                   "' in format spec at offset " + std::to_string(p)));
     }
     spec.type = type[0];
     i = p + 1;
@@ -330,13 +330,13 @@ ValueResult format(State&, const Args& args) {
       auto found = get_item(values[0], Value(*spec.key));
       if (!found || found->is_undefined()) {
         return err(invalid_operation("missing an argument for format spec at offset '" +
-                                     std::to_string(pct) + "'"));
+                                     std::to_string(spec.offset) + "'"));
       }
       arg = std::move(found).value();
     } else {
       if (next_arg >= values.size()) {
         return err(invalid_operation("missing an argument for format spec at offset '" +
-                                     std::to_string(pct) + "'"));
+                                     std::to_string(spec.offset) + "'"));
       }
       arg = values[next_arg++];
     }

@@ -50,9 +50,9 @@ ValueResult default_(State& state, const Args& args) {
   auto lax = r.raw();
   if (auto done = r.finish(); !done) return err(std::move(done).error());
   bool replace = v->is_undefined();
-  if (!replace && lax && !lax->is_none()) {
+  if (lax) {
     if (auto ok = check_defined(state, *lax); !ok) return err(std::move(ok).error());
-    replace = lax->truthy() && !v->truthy();
+    if (!replace) replace = lax->truthy() && !v->truthy();
   }
   if (!replace) return *v;
   return fallback ? *fallback : Value("");

@@ -236,14 +236,16 @@ ValueResult dictsort(State&, const Args& args) {
   ArgReader r(args, true);
   auto v = r.required();
   if (!v) return v;
+  // Surplus positional arguments are reported first, unknown keywords last.
+  if (r.positional_count() > 1) return err(Error(ErrorKind::TooManyArguments));
+  if (v->kind() != ValueKind::Map)
+    return err(invalid_operation("cannot convert value into pair list"));
   auto case_sensitive = keyword_bool(r, "case_sensitive");
   if (!case_sensitive) return err(std::move(case_sensitive).error());
   auto by = r.keyword("by");
   auto rev = keyword_bool(r, "reverse");
   if (!rev) return err(std::move(rev).error());
   if (auto done = r.finish(); !done) return err(std::move(done).error());
-  if (v->kind() != ValueKind::Map)
-    return err(invalid_operation("cannot convert value into pair list"));
   bool by_value = by && by->is_string() && by->str() == "value";
   bool cs = case_sensitive->value_or(false);
   std::vector<std::pair<Value, Value>> pairs;
@@ -325,13 +327,17 @@ ValueResult sort(State& state, const Args& args) {
     k.item = std::move(item);
     keyed.push_back(std::move(k));
   }
-  std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-      if (!a.keys[i] || !b.keys[i]) return false;
-      int c = compare_keys(*a.keys[i], *b.keys[i], cs);
-      if (c != 0) return ordered(c);
+  if (paths.size() > 1) {
+    // Several paths form one list-valued key: lists compare without case folding.
+    for (auto& k : keyed) {
+      std::vector<Value> parts;
+      for (auto& part : k.keys) parts.push_back(std::move(*part));
+      k.keys.assign(1, Value::seq(std::move(parts)));
     }
-    return false;
+  }
+  std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
+    if (!a.keys[0] || !b.keys[0]) return false;
+    return ordered(compare_keys(*a.keys[0], *b.keys[0], cs));
   });
   std::vector<Value> out;
   out.reserve(keyed.size());
@@ -574,15 +580,23 @@ ValueResult zip(State&, const Args& args) {
   if (!v) return v;
   std::vector<Value> inputs{*v};
   for (auto& other : r.rest()) inputs.push_back(std::move(other));
-  std::vector<std::vector<Value>> columns;
+  // Inputs are checked in order until the first one of unknown length, as the reference does;
+  // the result has a length only when every input has one.
   bool sized = true;
   for (const auto& input : inputs) {
-    auto items = collect(input);
-    if (!items) {
+    if (!iterate(input)) {
       return err(invalid_operation("zip filter argument must be iterable, got " +
                                    std::string(kind_name(input.kind()))));
     }
-    if (input.is_string() || (input.is_iterator() && !input.iterator_sized())) sized = false;
+    if (!input.is_string() && !known_length(input)) {
+      sized = false;
+      break;
+    }
+  }
+  std::vector<std::vector<Value>> columns;
+  for (const auto& input : inputs) {
+    auto items = collect(input);
+    if (!items) return Value::iterator({}, false);
     columns.push_back(std::move(*items));
   }
   std::size_t n = columns[0].size();
@@ -624,7 +638,8 @@ ValueResult chain(State&, const Args& args) {
   std::vector<Value> out;
   for (const auto& input : inputs) {
     auto items = collect(input);
-    if (!items) return err(std::move(items).error());
+    // An input that cannot be iterated fails the iteration of the result, not the filter.
+    if (!items) return Value::failing_iterator(std::move(items).error());
     out.insert(out.end(), items->begin(), items->end());
   }
   if (all_seqs) return Value::seq(std::move(out));
@@ -708,8 +723,9 @@ ValueResult groupby(State&, const Args& args) {
     std::vector<Value> members;
     while (j < keyed.size() && compare_keys(keyed[i].first, keyed[j].first, cs) == 0)
       members.push_back(keyed[j++].second);
+    // The reference engine names a group after its last member's key.
     groups.push_back(Value::object(
-        std::make_shared<GroupObject>(keyed[i].first, Value::seq(std::move(members)))));
+        std::make_shared<GroupObject>(keyed[j - 1].first, Value::seq(std::move(members)))));
     i = j;
   }
   return Value::seq(std::move(groups));

@@ -270,20 +270,19 @@ ValueResult lines(State&, const Args& args) {
   return Value::seq(std::move(out));
 }
 
-ValueResult split(State& state, const Args& args) {
+ValueResult split(State&, const Args& args) {
   ArgReader r(args, false);
   auto v = r.required();
   if (!v) return v;
   auto sep_arg = r.optional();
   auto max_arg = r.optional();
   if (auto done = r.finish(); !done) return err(std::move(done).error());
-  auto s = string_only(*v);
-  if (!s) return err(std::move(s).error());
+  // The arguments are converted before the value is checked.
   std::optional<std::string> sep;
   if (sep_arg) {
-    auto t = text_input(state, *sep_arg);
+    auto t = string_only(*sep_arg);
     if (!t) return err(std::move(t).error());
-    sep = std::move(*t);
+    sep = std::string(*t);
   }
   std::optional<std::size_t> max_splits;
   if (max_arg) {
@@ -291,6 +290,8 @@ ValueResult split(State& state, const Args& args) {
     if (!n) return err(std::move(n).error());
     if (*n >= 0) max_splits = static_cast<std::size_t>(*n);
   }
+  auto s = string_only(*v);
+  if (!s) return err(std::move(s).error());
   bool safe_items = v->is_safe();
   std::vector<Value> out;
   std::string_view text = *s;

@@ -5,7 +5,7 @@ namespace velloquin::jinja {
 Value Args::kwargs_map() const {
   MapEntries entries;
   for (const auto& [k, v] : kwargs) entries.emplace_back(Value(k), v);
-  return Value::map(std::move(entries));
+  return Value::kwargs_map(std::move(entries));
 }
 
 ArgReader::ArgReader(const Args& args, bool accepts_kwargs) : positional_(args.positional) {
@@ -92,6 +92,9 @@ ValueResult Object::call_method(State&, std::string_view name, const Args&) cons
 
 ValueResult call_value(State& state, const Value& callee, const Args& args) {
   if (Object* o = callee.object_ptr()) return o->call(state, args);
+  // Containers are objects to the reference engine, so they share its text.
+  if (callee.is_seq() || callee.is_map() || callee.is_iterator())
+    return err(invalid_operation("object is not callable"));
   return err(invalid_operation("value of type " + std::string(kind_name(callee.kind())) +
                                " is not callable"));
 }

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "jinja/error.h"
+
 namespace velloquin::jinja {
 
 using Int128 = __int128;
@@ -104,11 +106,15 @@ class Value {
   static Value map(MapEntries entries);
   // A map that keeps the given order (host data); later duplicates replace the value in place.
   static Value map_in_order(MapEntries entries);
+  // The keyword arguments of a call, seen as one trailing argument by callables without any.
+  static Value kwargs_map(MapEntries entries);
   // A lazily produced sequence already computed: prints like a list when sized, else as
   // "<iterator>"; `is sequence` is false.
   static Value iterator(std::vector<Value> items, bool sized = true);
   // range(...) without materialising: start, start+step, ... (count items).
   static Value range(std::int64_t start, std::int64_t step, std::size_t count);
+  // An iterator of unknown length whose iteration fails with `failure`.
+  static Value failing_iterator(Error failure);
   static Value object(std::shared_ptr<Object> object);
   // One pass; objects become maps in the JSON object's key order.
   static Value from_json(const nlohmann::json& json);
@@ -129,6 +135,7 @@ class Value {
   bool is_safe() const { return tag_ == Tag::String && flag_; }
   bool is_seq() const { return tag_ == Tag::Seq; }
   bool is_map() const { return tag_ == Tag::Map; }
+  bool is_kwargs() const { return tag_ == Tag::Map && flag_; }
   bool is_iterator() const { return tag_ == Tag::Iterator; }
   bool is_object() const { return tag_ == Tag::Object; }
   // Sequence or iterator: indexable, iterates its items.
@@ -152,6 +159,8 @@ class Value {
     std::size_t count;
   };
   std::optional<RangeSpec> range_spec() const;
+  // The error iterating this iterator gives, if any.
+  const Error* iterator_failure() const;
   // True when this iterator knows its length (always for ranges).
   bool iterator_sized() const;
 

@@ -1,9 +1,11 @@
 // The heap contents behind string, sequence and iterator values (internal to the engine).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "jinja/error.h"
 #include "jinja/value.h"
 
 namespace velloquin::jinja {
@@ -24,6 +26,8 @@ struct IterData : HeapData {
   bool sized = true;
   bool is_range = false;
   Value::RangeSpec range{0, 1, 0};
+  // Iterating fails with this (an input of a chain that cannot be iterated).
+  std::optional<Error> failure;
 };
 
 }  // namespace velloquin::jinja

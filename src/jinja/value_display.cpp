@@ -282,6 +282,19 @@ void write_pretty(std::string& out, const Value& v, int indent) {
     write_pretty_list(out, items, indent);
     return;
   }
+  if (Object* o = v.object_ptr()) {
+    auto items = o->iterate();
+    if (items && o->kind() == ValueKind::Seq) {
+      write_pretty_list(out, *items, indent);
+      return;
+    }
+    if (items && o->kind() == ValueKind::Map) {
+      MapEntries entries;
+      for (auto& k : *items) entries.emplace_back(k, o->get_item(k));
+      write_pretty(out, Value::map_in_order(std::move(entries)), indent);
+      return;
+    }
+  }
   if (const Map* m = v.map_data()) {
     if (m->size() == 0) {
       out += "{}";

@@ -108,6 +108,10 @@ std::optional<std::size_t> repeat_count(const Value& v) {
   return static_cast<std::size_t>(*i);
 }
 
+bool container_operand(const Value& v) {
+  return v.is_seq_like() || v.is_map() || v.is_object();
+}
+
 bool seq_operand(const Value& v) {
   return v.is_seq_like() || (v.is_object() && v.kind() == ValueKind::Seq);
 }
@@ -241,8 +245,13 @@ ValueResult mul(const Value& a, const Value& b) {
   // The string operand wins (left first), then a sequence operand; the other is the count.
   if (a.is_string()) return repeat(a, b);
   if (b.is_string()) return repeat(b, a);
-  if (seq_operand(a)) return repeat(a, b);
-  if (seq_operand(b)) return repeat(b, a);
+  // Only the first container operand is considered: a map on the left hides a sequence on
+  // the right.
+  if (container_operand(a)) {
+    if (seq_operand(a)) return repeat(a, b);
+  } else if (seq_operand(b)) {
+    return repeat(b, a);
+  }
   Coerced c = coerce(a, b);
   if (c.kind == Coerced::Kind::Int) {
     Int128 r;
@@ -555,6 +564,7 @@ velloquin::Result<ValueIterator, Error> iterate(const Value& v) {
       return it;
     case Value::Tag::Seq:
     case Value::Tag::Iterator:
+      if (const Error* failure = v.iterator_failure()) return err(*failure);
       it.source_ = v;
       if (auto r = v.range_spec()) {
         it.mode_ = ValueIterator::Mode::Range;
