@@ -14,8 +14,8 @@ CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 APT_PACKAGES := build-essential cmake ninja-build pkg-config libyaml-dev libtomlplusplus-dev \
                 nlohmann-json3-dev libssl-dev libgtest-dev clang libclang-rt-14-dev
 
-.PHONY: deps venv build module test test-cpp test-python demo sanitize bench conformance fuzz \
-        fuzz-build clean
+.PHONY: deps venv build module test test-cpp test-python test-conformance demo sanitize bench \
+        conformance fuzz fuzz-build clean
 
 # Debian packages: installed with apt-get only when one is missing.
 deps:
@@ -53,7 +53,12 @@ test-cpp: build
 test-python: module
 	$(PY) -m pytest -q tests/python
 
-test: test-cpp test-python
+# The differential check takes seconds, so it runs with the tests and fails them on any
+# difference not listed in tests/differential/known_differences.tsv.
+test-conformance:
+	$(MAKE) --no-print-directory conformance STRICT=1
+
+test: test-cpp test-python test-conformance
 
 demo: module
 	$(PY) examples/demo.py

@@ -1,5 +1,7 @@
 #include "jinja/builtin_support.h"
 
+#include <algorithm>
+
 #include "jinja/text_case.h"
 
 namespace velloquin::jinja {
@@ -9,11 +11,11 @@ velloquin::Result<void, Error> check_defined(const State& state, const Value& v)
   return {};
 }
 
-velloquin::Result<std::string, Error> text_input(const State& state, const Value& v) {
-  if (v.is_string()) return std::string(v.str());
+velloquin::Result<Text, Error> text_input(const State& state, const Value& v) {
+  if (v.is_string()) return Text::borrowed(v.str());
   if (v.is_kwargs()) return err(invalid_operation("cannot convert kwargs to string"));
   if (auto ok = check_defined(state, v); !ok) return err(std::move(ok).error());
-  return v.to_display_string();
+  return Text::owned(v.to_display_string());
 }
 
 velloquin::Result<std::string_view, Error> string_only(const Value& v) {
@@ -52,7 +54,9 @@ ValueResult lookup_attribute(const Value& base, const Value& attribute) {
 
 Value ascii_fold(const Value& v) {
   if (!v.is_string()) return v;
-  std::string s(v.str());
+  std::string_view text = v.str();
+  if (std::none_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) return v;
+  std::string s(text);
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   return Value(std::move(s));

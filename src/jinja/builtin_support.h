@@ -18,9 +18,29 @@ inline bool is_missing(const Value& v) {
 // Fails with "undefined value" for a (non-silent) undefined under strict undefined.
 velloquin::Result<void, Error> check_defined(const State& state, const Value& v);
 
+// The text of an argument: borrowed from a string value (which the caller keeps alive), or
+// owned when converted from another kind.
+class Text {
+ public:
+  static Text borrowed(std::string_view s) { return Text(s, {}, false); }
+  static Text owned(std::string s) { return Text({}, std::move(s), true); }
+  std::string_view view() const { return owned_ ? std::string_view(text_) : borrowed_; }
+  operator std::string_view() const { return view(); }
+  std::string str() && { return owned_ ? std::move(text_) : std::string(borrowed_); }
+  std::size_t size() const { return view().size(); }
+  bool empty() const { return view().empty(); }
+
+ private:
+  Text(std::string_view b, std::string t, bool owned)
+      : borrowed_(b), text_(std::move(t)), owned_(owned) {}
+  std::string_view borrowed_;
+  std::string text_;
+  bool owned_;
+};
+
 // "String input": strings as is, other values by their display form; undefined is an error
-// under strict undefined and empty otherwise.
-velloquin::Result<std::string, Error> text_input(const State& state, const Value& v);
+// under strict undefined and empty otherwise. A string's text is borrowed from `v`.
+velloquin::Result<Text, Error> text_input(const State& state, const Value& v);
 
 // Strings only: "value is not a string" otherwise.
 velloquin::Result<std::string_view, Error> string_only(const Value& v);

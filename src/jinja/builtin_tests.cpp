@@ -77,9 +77,9 @@ BoolResult text_affix(State& state, const Args& args, bool prefix) {
   if (auto done = r.finish(); !done) return err(std::move(done).error());
   auto affix = text_input(state, *other);
   if (!affix) return err(std::move(affix).error());
-  if (affix->size() > text->size()) return false;
-  return prefix ? text->compare(0, affix->size(), *affix) == 0
-                : text->compare(text->size() - affix->size(), affix->size(), *affix) == 0;
+  std::string_view t = *text, a = *affix;
+  if (a.size() > t.size()) return false;
+  return prefix ? t.substr(0, a.size()) == a : t.substr(t.size() - a.size()) == a;
 }
 
 template <class Pred>

@@ -225,18 +225,16 @@ Result<void, Error> Evaluator::emit(const Value& value, std::string& out) {
     value.display(out);
     return {};
   }
-  if (value.is_none() || value.is_bool() || value.is_number()) {
-    value.display(out);
+  if (escape_ == AutoEscape::Json) {
+    const Function* tojson = find_filter("tojson");
+    if (tojson == nullptr) return err(invalid_operation("JSON escaping needs the tojson filter"));
+    VQ_TRY(Value json, (*tojson)(*this, Args({value})));
+    json.display(out);
     return {};
   }
-  if (escape_ == AutoEscape::Json) {
-    if (const Function* tojson = find_filter("tojson")) {
-      VQ_TRY(Value json, (*tojson)(*this, Args({value})));
-      json.display(out);
-      return {};
-    }
-  }
-  if (value.is_string()) {
+  if (value.is_none() || value.is_bool() || value.is_number()) {
+    value.display(out);
+  } else if (value.is_string()) {
     html_escape(out, value.str());
   } else {
     html_escape(out, value.to_display_string());
@@ -249,40 +247,20 @@ Result<void, Error> Evaluator::render_stmt(const Stmt& stmt, std::string& out) {
     case StmtKind::Text:
       out += static_cast<const TextStmt&>(stmt).text;
       return {};
-    case StmtKind::Emit: {
-      const auto& e = static_cast<const EmitStmt&>(stmt);
-      VQ_TRY(Value v, eval(*e.expr));
-      return located(emit(v, out), e.expr->line);
-    }
+    case StmtKind::Emit:
+      return render_emit(static_cast<const EmitStmt&>(stmt), out);
     case StmtKind::For:
       return render_for(static_cast<const ForStmt&>(stmt), out);
     case StmtKind::If:
       return render_if(static_cast<const IfStmt&>(stmt), out);
     case StmtKind::With:
       return render_with(static_cast<const WithStmt&>(stmt), out);
-    case StmtKind::Set: {
-      const auto& s = static_cast<const SetStmt&>(stmt);
-      VQ_TRY(Value v, eval(*s.value));
-      return bind(s.target, v);
-    }
-    case StmtKind::SetBlock: {
-      const auto& s = static_cast<const SetBlockStmt&>(stmt);
-      std::string captured;
-      VQ_CHECK(render_body(s.body, captured));
-      Value v = capture_value(std::move(captured));
-      if (s.filter) {
-        VQ_TRY(v, eval_filter(static_cast<const FilterExpr&>(*s.filter), &v));
-      }
-      return bind(s.target, v);
-    }
-    case StmtKind::FilterBlock: {
-      const auto& f = static_cast<const FilterBlockStmt&>(stmt);
-      std::string captured;
-      VQ_CHECK(render_body(f.body, captured));
-      Value body = capture_value(std::move(captured));
-      VQ_TRY(Value v, eval_filter(static_cast<const FilterExpr&>(*f.filter), &body));
-      return emit(v, out);
-    }
+    case StmtKind::Set:
+      return render_set(static_cast<const SetStmt&>(stmt));
+    case StmtKind::SetBlock:
+      return render_set_block(static_cast<const SetBlockStmt&>(stmt));
+    case StmtKind::FilterBlock:
+      return render_filter_block(static_cast<const FilterBlockStmt&>(stmt), out);
     case StmtKind::AutoEscape:
       return render_autoescape(static_cast<const AutoEscapeStmt&>(stmt), out);
     case StmtKind::Do: {
@@ -292,6 +270,34 @@ Result<void, Error> Evaluator::render_stmt(const Stmt& stmt, std::string& out) {
     }
   }
   return {};
+}
+
+Result<void, Error> Evaluator::render_emit(const EmitStmt& stmt, std::string& out) {
+  VQ_TRY(Value v, eval(*stmt.expr));
+  return located(emit(v, out), stmt.expr->line);
+}
+
+Result<void, Error> Evaluator::render_set(const SetStmt& stmt) {
+  VQ_TRY(Value v, eval(*stmt.value));
+  return bind(stmt.target, v);
+}
+
+Result<void, Error> Evaluator::render_set_block(const SetBlockStmt& stmt) {
+  std::string captured;
+  VQ_CHECK(render_body(stmt.body, captured));
+  Value v = capture_value(std::move(captured));
+  if (stmt.filter) {
+    VQ_TRY(v, eval_filter(static_cast<const FilterExpr&>(*stmt.filter), &v));
+  }
+  return bind(stmt.target, v);
+}
+
+Result<void, Error> Evaluator::render_filter_block(const FilterBlockStmt& stmt, std::string& out) {
+  std::string captured;
+  VQ_CHECK(render_body(stmt.body, captured));
+  Value body = capture_value(std::move(captured));
+  VQ_TRY(Value v, eval_filter(static_cast<const FilterExpr&>(*stmt.filter), &body));
+  return emit(v, out);
 }
 
 Result<void, Error> Evaluator::render_if(const IfStmt& stmt, std::string& out) {
@@ -425,42 +431,21 @@ ValueResult Evaluator::eval(const Expr& expr) {
   return located(eval_inner(expr), expr.line);
 }
 
+// Each kind is its own function: only the one in use sits on the stack, which keeps the
+// frames of deep recursion (loop recursion, nested expressions) small.
 ValueResult Evaluator::eval_inner(const Expr& expr) {
   switch (expr.kind) {
     case ExprKind::Const:
       return static_cast<const ConstExpr&>(expr).value;
     case ExprKind::Var:
       return lookup(static_cast<const VarExpr&>(expr).name);
-    case ExprKind::List: {
-      const auto& list = static_cast<const ListExpr&>(expr);
-      std::vector<Value> items;
-      items.reserve(list.items.size());
-      for (const auto& item : list.items) {
-        VQ_TRY(Value v, eval(*item));
-        items.push_back(std::move(v));
-      }
-      return Value::seq(std::move(items));
-    }
-    case ExprKind::Map: {
-      const auto& map = static_cast<const MapExpr&>(expr);
-      MapEntries entries;
-      entries.reserve(map.keys.size());
-      for (std::size_t i = 0; i < map.keys.size(); ++i) {
-        VQ_TRY(Value k, eval(*map.keys[i]));
-        VQ_TRY(Value v, eval(*map.values[i]));
-        entries.emplace_back(std::move(k), std::move(v));
-      }
-      return Value::map(std::move(entries));
-    }
-    case ExprKind::Neg: {
-      VQ_TRY(Value v, eval(*static_cast<const UnaryExpr&>(expr).operand));
-      return neg(v);
-    }
-    case ExprKind::Not: {
-      VQ_TRY(Value v, eval(*static_cast<const UnaryExpr&>(expr).operand));
-      VQ_TRY(bool t, truth(v));
-      return Value(!t);
-    }
+    case ExprKind::List:
+      return eval_list(static_cast<const ListExpr&>(expr));
+    case ExprKind::Map:
+      return eval_map(static_cast<const MapExpr&>(expr));
+    case ExprKind::Neg:
+    case ExprKind::Not:
+      return eval_unary(static_cast<const UnaryExpr&>(expr));
     case ExprKind::Arith:
       return eval_arith(static_cast<const ArithExpr&>(expr));
     case ExprKind::And:
@@ -468,38 +453,14 @@ ValueResult Evaluator::eval_inner(const Expr& expr) {
       return eval_logic(static_cast<const LogicExpr&>(expr));
     case ExprKind::Compare:
       return eval_compare(static_cast<const CompareExpr&>(expr));
-    case ExprKind::Cond: {
-      const auto& c = static_cast<const CondExpr&>(expr);
-      VQ_TRY(Value cond, eval(*c.cond));
-      VQ_TRY(bool taken, located(truth(cond), c.cond->line));
-      if (taken) return eval(*c.then);
-      if (c.otherwise) return eval(*c.otherwise);
-      return Value::silent_undefined();
-    }
-    case ExprKind::GetAttr: {
-      const auto& g = static_cast<const GetAttrExpr&>(expr);
-      VQ_TRY(Value base, eval(*g.object));
-      return get_attr(base, g.name);
-    }
-    case ExprKind::GetItem: {
-      const auto& g = static_cast<const GetItemExpr&>(expr);
-      VQ_TRY(Value base, eval(*g.object));
-      VQ_TRY(Value key, eval(*g.index));
-      return get_item(base, key);
-    }
-    case ExprKind::Slice: {
-      const auto& s = static_cast<const SliceExpr&>(expr);
-      VQ_TRY(Value base, eval(*s.object));
-      Value parts[3];
-      const Expr* exprs[3] = {s.start.get(), s.stop.get(), s.step.get()};
-      for (int i = 0; i < 3; ++i) {
-        if (exprs[i] != nullptr) {
-          VQ_TRY(parts[i], eval(*exprs[i]));
-        }
-      }
-      VQ_CHECK(check_defined(base));
-      return slice(base, parts[0], parts[1], parts[2]);
-    }
+    case ExprKind::Cond:
+      return eval_cond(static_cast<const CondExpr&>(expr));
+    case ExprKind::GetAttr:
+      return eval_get_attr(static_cast<const GetAttrExpr&>(expr));
+    case ExprKind::GetItem:
+      return eval_get_item(static_cast<const GetItemExpr&>(expr));
+    case ExprKind::Slice:
+      return eval_slice(static_cast<const SliceExpr&>(expr));
     case ExprKind::Call:
       return eval_call(static_cast<const CallExpr&>(expr));
     case ExprKind::Filter:
@@ -508,6 +469,67 @@ ValueResult Evaluator::eval_inner(const Expr& expr) {
       return eval_test(static_cast<const TestExpr&>(expr));
   }
   return Value();
+}
+
+ValueResult Evaluator::eval_list(const ListExpr& list) {
+  std::vector<Value> items;
+  items.reserve(list.items.size());
+  for (const auto& item : list.items) {
+    VQ_TRY(Value v, eval(*item));
+    items.push_back(std::move(v));
+  }
+  return Value::seq(std::move(items));
+}
+
+ValueResult Evaluator::eval_map(const MapExpr& map) {
+  MapEntries entries;
+  entries.reserve(map.keys.size());
+  for (std::size_t i = 0; i < map.keys.size(); ++i) {
+    VQ_TRY(Value k, eval(*map.keys[i]));
+    VQ_TRY(Value v, eval(*map.values[i]));
+    entries.emplace_back(std::move(k), std::move(v));
+  }
+  return Value::map(std::move(entries));
+}
+
+ValueResult Evaluator::eval_unary(const UnaryExpr& expr) {
+  VQ_TRY(Value v, eval(*expr.operand));
+  if (expr.kind == ExprKind::Neg) return neg(v);
+  VQ_TRY(bool t, truth(v));
+  return Value(!t);
+}
+
+ValueResult Evaluator::eval_cond(const CondExpr& c) {
+  VQ_TRY(Value cond, eval(*c.cond));
+  VQ_TRY(bool taken, located(truth(cond), c.cond->line));
+  if (taken) return eval(*c.then);
+  if (c.otherwise) return eval(*c.otherwise);
+  return Value::silent_undefined();
+}
+
+ValueResult Evaluator::eval_get_attr(const GetAttrExpr& g) {
+  VQ_TRY(Value base, eval(*g.object));
+  return get_attr(base, g.name);
+}
+
+ValueResult Evaluator::eval_get_item(const GetItemExpr& g) {
+  VQ_TRY(Value base, eval(*g.object));
+  VQ_TRY(Value key, eval(*g.index));
+  return get_item(base, key);
+}
+
+ValueResult Evaluator::eval_slice(const SliceExpr& s) {
+  VQ_TRY(Value base, eval(*s.object));
+  Value parts[3];
+  const Expr* exprs[3] = {s.start.get(), s.stop.get(), s.step.get()};
+  for (int i = 0; i < 3; ++i) {
+    if (exprs[i] != nullptr) {
+      VQ_TRY(parts[i], eval(*exprs[i]));
+    }
+  }
+  // Unlike other uses, slicing rejects the silent undefined too.
+  if (strict_ && base.is_undefined()) return err(undefined_error());
+  return slice(base, parts[0], parts[1], parts[2]);
 }
 
 ValueResult Evaluator::eval_arith(const ArithExpr& expr) {
@@ -533,10 +555,15 @@ ValueResult Evaluator::eval_logic(const LogicExpr& expr) {
     return eval(*expr.right);
   }
   if (expr.both_constant) {
-    // Literal operands are folded when compiled: a falsy result becomes `false`.
-    VQ_TRY(Value right, eval(*expr.right));
-    if (left_true && right.truthy()) return right;
-    return Value(false);
+    // Literal operands are folded when compiled: a falsy result becomes `false`. Operands
+    // that fail to fold keep the ordinary short-circuit.
+    auto right = eval(*expr.right);
+    if (right.ok()) {
+      if (left_true && right->truthy()) return right;
+      return Value(false);
+    }
+    if (!left_true) return left;
+    return right;
   }
   if (!left_true) return left;
   return eval(*expr.right);
@@ -641,7 +668,6 @@ ValueResult Evaluator::eval_call(const CallExpr& expr) {
     const auto& method = static_cast<const GetAttrExpr&>(callee);
     VQ_TRY(Value base, eval(*method.object));
     VQ_TRY(Args args, eval_args(expr.args));
-    if (base.is_undefined()) return err(undefined_error());
     return call_method(*this, base, method.name, args);
   }
   VQ_TRY(Value function, eval(callee));

@@ -53,25 +53,38 @@ class Evaluator final : public State {
 
   Result<void, Error> render_body(const Body& body, std::string& out);
   Result<void, Error> render_stmt(const Stmt& stmt, std::string& out);
-  Result<void, Error> render_for(const ForStmt& stmt, std::string& out);
+  [[gnu::noinline]] Result<void, Error> render_emit(const EmitStmt& stmt, std::string& out);
+  [[gnu::noinline]] Result<void, Error> render_set(const SetStmt& stmt);
+  [[gnu::noinline]] Result<void, Error> render_set_block(const SetBlockStmt& stmt);
+  [[gnu::noinline]] Result<void, Error> render_filter_block(const FilterBlockStmt& stmt,
+                                                            std::string& out);
+  [[gnu::noinline]] Result<void, Error> render_for(const ForStmt& stmt, std::string& out);
   Result<void, Error> run_loop(const ForStmt& stmt, std::shared_ptr<const std::vector<Value>> items,
                                bool length_known, std::uint32_t depth0, std::string& out);
-  Result<void, Error> render_if(const IfStmt& stmt, std::string& out);
-  Result<void, Error> render_with(const WithStmt& stmt, std::string& out);
-  Result<void, Error> render_autoescape(const AutoEscapeStmt& stmt, std::string& out);
+  [[gnu::noinline]] Result<void, Error> render_if(const IfStmt& stmt, std::string& out);
+  [[gnu::noinline]] Result<void, Error> render_with(const WithStmt& stmt, std::string& out);
+  [[gnu::noinline]] Result<void, Error> render_autoescape(const AutoEscapeStmt& stmt,
+                                                          std::string& out);
   Result<void, Error> emit(const Value& value, std::string& out);
   Result<void, Error> bind(const Target& target, const Value& value);
   Value capture_value(std::string text) const;
 
   ValueResult eval(const Expr& expr);
   ValueResult eval_inner(const Expr& expr);
-  ValueResult eval_arith(const ArithExpr& expr);
-  ValueResult eval_logic(const LogicExpr& expr);
-  ValueResult eval_compare(const CompareExpr& expr);
-  ValueResult eval_call(const CallExpr& expr);
-  ValueResult eval_filter(const FilterExpr& expr, const Value* captured);
-  ValueResult eval_test(const TestExpr& expr);
-  Result<Args, Error> eval_args(const std::vector<Arg>& args);
+  [[gnu::noinline]] ValueResult eval_list(const ListExpr& expr);
+  [[gnu::noinline]] ValueResult eval_map(const MapExpr& expr);
+  [[gnu::noinline]] ValueResult eval_unary(const UnaryExpr& expr);
+  [[gnu::noinline]] ValueResult eval_cond(const CondExpr& expr);
+  [[gnu::noinline]] ValueResult eval_get_attr(const GetAttrExpr& expr);
+  [[gnu::noinline]] ValueResult eval_get_item(const GetItemExpr& expr);
+  [[gnu::noinline]] ValueResult eval_slice(const SliceExpr& expr);
+  [[gnu::noinline]] ValueResult eval_arith(const ArithExpr& expr);
+  [[gnu::noinline]] ValueResult eval_logic(const LogicExpr& expr);
+  [[gnu::noinline]] ValueResult eval_compare(const CompareExpr& expr);
+  [[gnu::noinline]] ValueResult eval_call(const CallExpr& expr);
+  [[gnu::noinline]] ValueResult eval_filter(const FilterExpr& expr, const Value* captured);
+  [[gnu::noinline]] ValueResult eval_test(const TestExpr& expr);
+  [[gnu::noinline]] Result<Args, Error> eval_args(const std::vector<Arg>& args);
   Result<bool, Error> truth(const Value& value) const;
   Result<void, Error> check_defined(const Value& value) const;
 

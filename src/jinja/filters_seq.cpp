@@ -24,6 +24,13 @@ velloquin::Result<std::vector<Value>, Error> strict_items(const State& state, co
   return collect(v);
 }
 
+// A walk over an iterable's items, without collecting them first; a strict undefined is an
+// error ("undefined value").
+velloquin::Result<ValueIterator, Error> strict_iterate(const State& state, const Value& v) {
+  if (auto ok = check_defined(state, v); !ok) return err(std::move(ok).error());
+  return iterate(v);
+}
+
 // Items of an iterable, or `detail` as the error for anything that is not (strict undefined
 // included).
 velloquin::Result<std::vector<Value>, Error> items_or(const State& state, const Value& v,
@@ -146,20 +153,34 @@ ValueResult join(State& state, const Args& args) {
   if (joiner_arg) {
     auto t = text_input(state, *joiner_arg);
     if (!t) return err(std::move(t).error());
-    joiner = std::move(*t);
+    joiner = std::move(*t).str();
   }
   if (v->is_undefined() || v->is_none()) return Value("");
   auto it = iterate(*v);
   if (!it)
     return err(invalid_operation("cannot join value of type " + std::string(kind_name(v->kind()))));
+  std::string out;
+  if (state.auto_escape() == AutoEscape::None) {
+    // Without escaping, one pass straight into the result.
+    bool first = true;
+    while (auto item = it->next()) {
+      if (!first) out += joiner;
+      first = false;
+      if (item->is_string())
+        out += item->str();
+      else
+        item->display(out);
+    }
+    return Value(std::move(out));
+  }
+  // With escaping, whether anything is safe decides how every part is written.
   std::vector<Value> items;
   bool any_safe = joiner_arg && joiner_arg->is_safe();
   while (auto item = it->next()) {
     any_safe = any_safe || item->is_safe();
     items.push_back(std::move(*item));
   }
-  bool escape = state.auto_escape() != AutoEscape::None && any_safe;
-  std::string out;
+  bool escape = any_safe;
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i > 0) {
       if (escape && !(joiner_arg && joiner_arg->is_safe()))
@@ -169,7 +190,10 @@ ValueResult join(State& state, const Args& args) {
     }
     const Value& item = items[i];
     if (escape && !item.is_safe()) {
-      html_escape(out, item.is_string() ? std::string(item.str()) : item.to_display_string());
+      if (item.is_string())
+        html_escape(out, item.str());
+      else
+        html_escape(out, item.to_display_string());
     } else if (item.is_string()) {
       out += item.str();
     } else {
@@ -283,10 +307,25 @@ ValueResult sort(State& state, const Args& args) {
   auto ordered = [&](int c) { return reversed ? c > 0 : c < 0; };
 
   if (!attribute) {
-    std::stable_sort(items->begin(), items->end(), [&](const Value& a, const Value& b) {
-      return ordered(compare_keys(a, b, cs));
+    if (cs) {
+      std::stable_sort(items->begin(), items->end(), [&](const Value& a, const Value& b) {
+        return ordered(compare_values(a, b));
+      });
+      return Value::seq(std::move(*items));
+    }
+    // Folded once per item rather than once per comparison; positions move, not values.
+    std::vector<Value> keys;
+    keys.reserve(items->size());
+    for (const auto& item : *items) keys.push_back(ascii_fold(item));
+    std::vector<std::uint32_t> order(items->size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return ordered(compare_values(keys[a], keys[b]));
     });
-    return Value::seq(std::move(*items));
+    std::vector<Value> out;
+    out.reserve(order.size());
+    for (auto i : order) out.push_back(std::move((*items)[i]));
+    return Value::seq(std::move(out));
   }
   auto path_text = arg_as_str(*attribute);
   if (!path_text) return err(std::move(path_text).error());
@@ -318,7 +357,7 @@ ValueResult sort(State& state, const Args& args) {
     for (const auto& p : paths) {
       auto val = lookup_path(item, p);
       if (val)
-        k.keys.emplace_back(std::move(val).value());
+        k.keys.emplace_back(paths.size() == 1 && !cs ? ascii_fold(*val) : std::move(val).value());
       else if (paths.size() == 1)
         k.keys.emplace_back(std::nullopt);
       else
@@ -337,7 +376,7 @@ ValueResult sort(State& state, const Args& args) {
   }
   std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
     if (!a.keys[0] || !b.keys[0]) return false;
-    return ordered(compare_keys(*a.keys[0], *b.keys[0], cs));
+    return ordered(compare_values(*a.keys[0], *b.keys[0]));
   });
   std::vector<Value> out;
   out.reserve(keyed.size());
@@ -357,7 +396,7 @@ ValueResult select_or_reject(State& state, const Args& args, bool with_attribute
     if (!a) return a;
     auto t = text_input(state, *a);
     if (!t) return err(std::move(t).error());
-    attribute = std::move(*t);
+    attribute = std::move(*t).str();
   }
   auto test_name = r.optional();
   std::vector<Value> test_args = r.rest();
@@ -365,15 +404,16 @@ ValueResult select_or_reject(State& state, const Args& args, bool with_attribute
   if (test_name) {
     auto name = text_input(state, *test_name);
     if (!name) return err(std::move(name).error());
-    test = state.find_test(*name);
+    test = state.find_test(name->view());
     if (!test) return err(Error(ErrorKind::UnknownTest));
   }
-  auto items = strict_items(state, *v);
+  auto items = strict_iterate(state, *v);
   if (!items) return err(std::move(items).error());
   std::vector<Value> out;
   Args call;
   call.positional.reserve(test_args.size() + 1);
-  for (auto& item : *items) {
+  while (auto next = items->next()) {
+    Value& item = *next;
     Value subject = item;
     if (with_attribute) {
       auto a = lookup_path(item, attribute);
@@ -422,12 +462,12 @@ ValueResult map(State& state, const Args& args) {
       if (name == "default") fallback = value;
     r.keyword("default");
     if (auto done = r.finish(); !done) return err(std::move(done).error());
-    auto items = strict_items(state, *v);
+    auto items = strict_iterate(state, *v);
     if (!items) return err(std::move(items).error());
     std::vector<Value> out;
-    out.reserve(items->size());
-    for (const auto& item : *items) {
-      auto sub = lookup_attribute(item, *attribute);
+    out.reserve(items->remaining().value_or(0));
+    while (auto item = items->next()) {
+      auto sub = lookup_attribute(*item, *attribute);
       if (!sub) {
         if (fallback.is_undefined()) return err(std::move(sub).error());
         out.push_back(fallback);
@@ -443,14 +483,14 @@ ValueResult map(State& state, const Args& args) {
   if (!rest[0].is_string()) return err(invalid_operation("filter name must be a string"));
   const Function* filter = state.find_filter(rest[0].str());
   if (!filter) return err(Error(ErrorKind::UnknownFilter));
-  auto items = strict_items(state, *v);
+  auto items = strict_iterate(state, *v);
   if (!items) return err(std::move(items).error());
   std::vector<Value> out;
-  out.reserve(items->size());
+  out.reserve(items->remaining().value_or(0));
   Args call;
-  for (auto& item : *items) {
+  while (auto item = items->next()) {
     call.positional.clear();
-    call.positional.push_back(std::move(item));
+    call.positional.push_back(std::move(*item));
     call.positional.insert(call.positional.end(), rest.begin() + 1, rest.end());
     auto result = (*filter)(state, call);
     if (!result) return err(std::move(result).error());

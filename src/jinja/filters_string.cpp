@@ -27,7 +27,7 @@ ValueResult map_text(State& state, const Args& args, bool keep_safe, F&& f) {
   if (!v) return err(std::move(v).error());
   auto text = text_input(state, *v);
   if (!text) return err(std::move(text).error());
-  return text_value(f(*text), keep_safe && v->is_safe());
+  return text_value(f(text->view()), keep_safe && v->is_safe());
 }
 
 bool is_ascii_punct(char32_t c) {
@@ -38,26 +38,26 @@ bool is_ascii_punct(char32_t c) {
 }  // namespace
 
 ValueResult upper(State& state, const Args& args) {
-  return map_text(state, args, true, [](const std::string& s) { return to_upper(s); });
+  return map_text(state, args, true, [](std::string_view s) { return to_upper(s); });
 }
 
 ValueResult lower(State& state, const Args& args) {
-  return map_text(state, args, true, [](const std::string& s) { return to_lower(s); });
+  return map_text(state, args, true, [](std::string_view s) { return to_lower(s); });
 }
 
 ValueResult capitalize(State& state, const Args& args) {
-  return map_text(state, args, true, [](const std::string& s) {
-    if (s.empty()) return s;
-    std::size_t i = 0;
+  return map_text(state, args, true, [](std::string_view s) {
     std::string out;
+    if (s.empty()) return out;
+    std::size_t i = 0;
     append_upper(out, utf8::next(s, i));
-    out += to_lower(std::string_view(s).substr(i));
+    out += to_lower(s.substr(i));
     return out;
   });
 }
 
 ValueResult title(State& state, const Args& args) {
-  return map_text(state, args, false, [](const std::string& s) {
+  return map_text(state, args, false, [](std::string_view s) {
     std::string out;
     out.reserve(s.size());
     bool capitalize_next = true;
@@ -85,7 +85,8 @@ ValueResult trim(State& state, const Args& args) {
   if (chars) {
     auto c = text_input(state, *chars);
     if (!c) return err(std::move(c).error());
-    for (std::size_t i = 0; i < c->size();) set.push_back(utf8::next(*c, i));
+    std::string_view cs = *c;
+    for (std::size_t i = 0; i < cs.size();) set.push_back(utf8::next(cs, i));
   }
   auto strip = [&](char32_t ch) {
     return chars ? std::find(set.begin(), set.end(), ch) != set.end() : is_whitespace(ch);
@@ -135,8 +136,8 @@ std::string replace_all(std::string_view s, std::string_view from, std::string_v
   return out;
 }
 
-std::string escaped_unless_safe(const Value& v, const std::string& text) {
-  if (v.is_safe()) return text;
+std::string escaped_unless_safe(const Value& v, std::string_view text) {
+  if (v.is_safe()) return std::string(text);
   std::string out;
   html_escape(out, text);
   return out;
@@ -162,7 +163,7 @@ ValueResult replace(State& state, const Args& args) {
   if (state.auto_escape() != AutoEscape::None && (v->is_safe() || from->is_safe() || to->is_safe()))
     return Value::safe_string(replace_all(
         escaped_unless_safe(*v, *s), escaped_unless_safe(*from, *f), escaped_unless_safe(*to, *t)));
-  return Value(replace_all(*s, *f, *t));
+  return Value(replace_all(s->view(), f->view(), t->view()));
 }
 
 ValueResult safe(State& state, const Args& args) {
@@ -170,7 +171,7 @@ ValueResult safe(State& state, const Args& args) {
   if (!v) return err(std::move(v).error());
   auto text = text_input(state, *v);
   if (!text) return err(std::move(text).error());
-  return Value::safe_string(std::move(*text));
+  return Value::safe_string(std::move(*text).str());
 }
 
 ValueResult string(State& state, const Args& args) {
@@ -179,7 +180,7 @@ ValueResult string(State& state, const Args& args) {
   if (v->is_string()) return *v;
   auto text = text_input(state, *v);
   if (!text) return err(std::move(text).error());
-  return Value(std::move(*text));
+  return Value(std::move(*text).str());
 }
 
 ValueResult escape(State&, const Args& args) {

@@ -8,22 +8,25 @@ Value Args::kwargs_map() const {
   return Value::kwargs_map(std::move(entries));
 }
 
-ArgReader::ArgReader(const Args& args, bool accepts_kwargs) : positional_(args.positional) {
-  if (accepts_kwargs)
+ArgReader::ArgReader(const Args& args, bool accepts_kwargs)
+    : given_(&args.positional), count_(args.positional.size()) {
+  if (accepts_kwargs) {
     kwargs_ = &args.kwargs;
-  else if (args.has_kwargs)
-    positional_.push_back(args.kwargs_map());
+  } else if (args.has_kwargs) {
+    extra_ = args.kwargs_map();
+    ++count_;
+  }
   if (kwargs_) kwarg_used_.assign(kwargs_->size(), false);
 }
 
 velloquin::Result<Value, Error> ArgReader::required() {
-  if (next_ >= positional_.size()) return err(Error(ErrorKind::MissingArgument));
-  return positional_[next_++];
+  if (next_ >= count_) return err(Error(ErrorKind::MissingArgument));
+  return at(next_++);
 }
 
 std::optional<Value> ArgReader::raw() {
-  if (next_ >= positional_.size()) return std::nullopt;
-  return positional_[next_++];
+  if (next_ >= count_) return std::nullopt;
+  return at(next_++);
 }
 
 std::optional<Value> ArgReader::optional() {
@@ -33,9 +36,9 @@ std::optional<Value> ArgReader::optional() {
 }
 
 std::vector<Value> ArgReader::rest() {
-  std::vector<Value> out(positional_.begin() + static_cast<std::ptrdiff_t>(next_),
-                         positional_.end());
-  next_ = positional_.size();
+  std::vector<Value> out;
+  out.reserve(count_ - std::min(next_, count_));
+  for (; next_ < count_; ++next_) out.push_back(at(next_));
   return out;
 }
 
@@ -53,12 +56,12 @@ std::optional<Value> ArgReader::keyword(std::string_view name) {
 }
 
 std::optional<Value> ArgReader::positional_or_keyword(std::string_view name) {
-  if (next_ < positional_.size()) return optional();
+  if (next_ < count_) return optional();
   return keyword(name);
 }
 
 velloquin::Result<void, Error> ArgReader::finish() {
-  if (next_ < positional_.size()) return err(Error(ErrorKind::TooManyArguments));
+  if (next_ < count_) return err(Error(ErrorKind::TooManyArguments));
   if (kwargs_) {
     for (std::size_t i = 0; i < kwargs_->size(); ++i)
       if (!kwarg_used_[i])

@@ -46,7 +46,7 @@ class ArgReader {
  public:
   ArgReader(const Args& args, bool accepts_kwargs);
 
-  std::size_t positional_count() const { return positional_.size(); }
+  std::size_t positional_count() const { return count_; }
   // The next positional argument; "missing argument" when absent.
   velloquin::Result<Value, Error> required();
   // The next positional argument; nullopt when absent, none or undefined.
@@ -64,7 +64,12 @@ class ArgReader {
   velloquin::Result<void, Error> finish();
 
  private:
-  std::vector<Value> positional_;
+  // The call's own arguments, not copied; plus the keyword arguments as a trailing map for
+  // callables that take none.
+  const Value& at(std::size_t i) const { return i < given_->size() ? (*given_)[i] : *extra_; }
+  const std::vector<Value>* given_;
+  std::optional<Value> extra_;
+  std::size_t count_;
   const std::vector<std::pair<std::string, Value>>* kwargs_ = nullptr;
   std::vector<bool> kwarg_used_;
   std::size_t next_ = 0;

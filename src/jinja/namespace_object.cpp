@@ -2,6 +2,7 @@
 #include <map>
 
 #include "jinja/functions.h"
+#include "jinja/value_data.h"
 #include "jinja/value_ops.h"
 
 namespace velloquin::jinja {
@@ -17,6 +18,13 @@ class NamespaceObject : public Object {
       else
         values_[k.to_display_string()] = std::move(v);
     }
+  }
+
+  ~NamespaceObject() override {
+    std::vector<Value> values;
+    values.reserve(values_.size());
+    for (auto& [k, v] : values_) values.push_back(std::move(v));
+    release_nested(values);
   }
 
   ValueKind kind() const override { return ValueKind::Map; }
@@ -60,9 +68,14 @@ class NamespaceObject : public Object {
 
  private:
   bool reaches(const Value& v, int depth) const {
-    if (depth > 64) return false;
+    if (depth > 16) return false;
     if (Object* o = v.object_ptr()) {
       if (o == this) return true;
+      if (auto* ns = dynamic_cast<const NamespaceObject*>(o)) {
+        for (const auto& [k, val] : ns->values_)
+          if (reaches(val, depth + 1)) return true;
+        return false;
+      }
       if (auto items = o->iterate()) {
         if (o->kind() == ValueKind::Map) {
           for (const auto& k : *items)

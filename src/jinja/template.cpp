@@ -34,6 +34,9 @@ AutoEscape auto_escape_for_name(std::string_view name) {
   for (const std::string_view suffix : {".html", ".htm", ".xml"}) {
     if (ends_with(name, suffix)) return AutoEscape::Html;
   }
+  for (const std::string_view suffix : {".json", ".json5", ".js", ".yaml", ".yml"}) {
+    if (ends_with(name, suffix)) return AutoEscape::Json;
+  }
   return AutoEscape::None;
 }
 

@@ -25,8 +25,8 @@ class Template {
   Template& operator=(const Template&) = delete;
 
   const std::string& name() const { return name_; }
-  // The escaping mode the name selects (`.html`, `.htm`, `.xml` after an optional `.j2`,
-  // `.jinja2` or `.jinja`: HTML; otherwise none).
+  // The escaping mode the name selects, after removing one `.j2`, `.jinja2` or `.jinja`:
+  // `.html`, `.htm`, `.xml` HTML; `.json`, `.json5`, `.js`, `.yaml`, `.yml` JSON; else none.
   AutoEscape initial_auto_escape() const { return escape_; }
 
   // Renders with `root` (normally a map) as the context. Never throws.

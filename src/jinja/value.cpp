@@ -76,60 +76,57 @@ Value::Value(std::string s) {
   set_heap(Tag::String, std::make_shared<StringData>(std::move(s)));
 }
 
-Value::Value(const Value& other) noexcept : tag_(other.tag_), flag_(other.flag_) {
-  if (has_heap(tag_))
-    new (&u_.heap) std::shared_ptr<HeapData>(other.u_.heap);
-  else
-    u_.wide[0] = other.u_.wide[0], u_.wide[1] = other.u_.wide[1];
-}
-
-Value::Value(Value&& other) noexcept : tag_(other.tag_), flag_(other.flag_) {
-  if (has_heap(tag_)) {
-    new (&u_.heap) std::shared_ptr<HeapData>(std::move(other.u_.heap));
-    other.release();
-  } else {
-    u_.wide[0] = other.u_.wide[0], u_.wide[1] = other.u_.wide[1];
-  }
-}
-
-Value& Value::operator=(const Value& other) noexcept {
-  if (this != &other) {
-    Value copy(other);
-    *this = std::move(copy);
-  }
-  return *this;
-}
-
-Value& Value::operator=(Value&& other) noexcept {
-  if (this != &other) {
-    release();
-    tag_ = other.tag_;
-    flag_ = other.flag_;
-    if (has_heap(tag_)) {
-      new (&u_.heap) std::shared_ptr<HeapData>(std::move(other.u_.heap));
-      other.release();
-    } else {
-      u_.wide[0] = other.u_.wide[0], u_.wide[1] = other.u_.wide[1];
-    }
-  }
-  return *this;
-}
-
-Value::~Value() {
-  release();
-}
-
-void Value::release() noexcept {
-  if (has_heap(tag_)) u_.heap.~shared_ptr<HeapData>();
-  tag_ = Tag::Undefined;
-  flag_ = false;
-  u_.wide[0] = u_.wide[1] = 0;
-}
-
 void Value::set_heap(Tag tag, std::shared_ptr<HeapData> heap) {
   release();
   tag_ = tag;
   new (&u_.heap) std::shared_ptr<HeapData>(std::move(heap));
+}
+
+namespace {
+
+// The worklist of the outermost release in progress on this thread, if any.
+thread_local std::vector<Value>* pending_release = nullptr;
+
+bool is_container(const Value& v) {
+  switch (v.tag()) {
+    case Value::Tag::Seq:
+    case Value::Tag::Map:
+    case Value::Tag::Iterator:
+    case Value::Tag::Object:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void release_nested(std::vector<Value>& items) {
+  if (pending_release) {
+    for (auto& v : items)
+      if (is_container(v)) pending_release->push_back(std::move(v));
+    return;
+  }
+  std::vector<Value> pending;
+  for (auto& v : items)
+    if (is_container(v)) pending.push_back(std::move(v));
+  if (pending.empty()) return;
+  pending_release = &pending;
+  while (!pending.empty()) {
+    // Released here; its own nested containers join the worklist instead of recursing.
+    Value v = std::move(pending.back());
+    pending.pop_back();
+  }
+  pending_release = nullptr;
+}
+
+Map::~Map() {
+  std::vector<Value> values;
+  for (auto& [k, v] : entries_) {
+    if (is_container(k)) values.push_back(std::move(k));
+    if (is_container(v)) values.push_back(std::move(v));
+  }
+  release_nested(values);
 }
 
 Value Value::silent_undefined() {

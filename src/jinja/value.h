@@ -86,11 +86,38 @@ class Value {
   Value(std::string_view s) : Value(std::string(s)) {}
   Value(const char* s) : Value(std::string(s)) {}
 
-  Value(const Value& other) noexcept;
-  Value(Value&& other) noexcept;
-  Value& operator=(const Value& other) noexcept;
-  Value& operator=(Value&& other) noexcept;
-  ~Value();
+  // Copies and moves are on every hot path: inline, and scalars never touch the heap pointer.
+  Value(const Value& other) noexcept : tag_(other.tag_), flag_(other.flag_) {
+    if (tag_ >= Tag::String)
+      new (&u_.heap) std::shared_ptr<HeapData>(other.u_.heap);
+    else
+      u_.wide[0] = other.u_.wide[0], u_.wide[1] = other.u_.wide[1];
+  }
+  Value(Value&& other) noexcept : tag_(other.tag_), flag_(other.flag_) {
+    if (tag_ >= Tag::String) {
+      new (&u_.heap) std::shared_ptr<HeapData>(std::move(other.u_.heap));
+      other.u_.heap.~shared_ptr<HeapData>();
+      other.tag_ = Tag::Undefined;
+      other.flag_ = false;
+    } else {
+      u_.wide[0] = other.u_.wide[0], u_.wide[1] = other.u_.wide[1];
+    }
+  }
+  Value& operator=(const Value& other) noexcept {
+    if (this != &other) {
+      Value copy(other);
+      *this = std::move(copy);
+    }
+    return *this;
+  }
+  Value& operator=(Value&& other) noexcept {
+    if (this != &other) {
+      release();
+      new (this) Value(std::move(other));
+    }
+    return *this;
+  }
+  ~Value() { release(); }
 
   static Value undefined() { return Value(); }
   // The undefined of `A if C` with a false C: raises none of the strict-mode errors.
@@ -191,7 +218,11 @@ class Value {
 
  private:
   friend struct ValueAccess;
-  void release() noexcept;
+  void release() noexcept {
+    if (tag_ >= Tag::String) u_.heap.~shared_ptr<HeapData>();
+    tag_ = Tag::Undefined;
+    flag_ = false;
+  }
   void set_heap(Tag tag, std::shared_ptr<HeapData> heap);
   HeapData* heap() const { return u_.heap.get(); }
 
@@ -213,6 +244,7 @@ class Map : public HeapData {
  public:
   // `sorted`: the entries are in ascending key order (enables binary search).
   Map(MapEntries entries, bool sorted) : entries_(std::move(entries)), sorted_(sorted) {}
+  ~Map() override;
   const MapEntries& entries() const { return entries_; }
   std::size_t size() const { return entries_.size(); }
   bool sorted() const { return sorted_; }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "jinja/functions.h"
+#include "jinja/nesting_guard.h"
 #include "jinja/value.h"
 #include "jinja/value_data.h"
 
@@ -122,6 +123,8 @@ bool values_equal(const Value& a, const Value& b) {
     return cmp_numeric(a, b) == 0;
   }
   ValueKind ka = a.kind(), kb = b.kind();
+  NestingGuard guard;
+  if (guard.too_deep()) return ka == kb;
   if (seq_like(ka) && seq_like(kb)) {
     return with_items(a, [&](const std::vector<Value>& x) {
       return with_items(b, [&](const std::vector<Value>& y) {
@@ -165,8 +168,11 @@ bool values_equal(const Value& a, const Value& b) {
 }
 
 int compare_values(const Value& a, const Value& b) {
+  if (a.is_string() && b.is_string()) return sign(a.str().compare(b.str()));
   ValueKind ka = a.kind(), kb = b.kind();
   if (ka != kb) return ka < kb ? -1 : 1;
+  NestingGuard guard;
+  if (guard.too_deep()) return 0;
   switch (ka) {
     case ValueKind::Undefined:
     case ValueKind::None:

@@ -15,8 +15,13 @@ struct StringData : HeapData {
   std::string text;
 };
 
+// Frees the containers nested in `items` without recursing once per level: a deep value
+// (a list in a list in a list ...) would otherwise exhaust the stack when released.
+void release_nested(std::vector<Value>& items);
+
 struct SeqData : HeapData {
   explicit SeqData(std::vector<Value> i) : items(std::move(i)) {}
+  ~SeqData() override { release_nested(items); }
   std::vector<Value> items;
 };
 
@@ -28,6 +33,7 @@ struct IterData : HeapData {
   Value::RangeSpec range{0, 1, 0};
   // Iterating fails with this (an input of a chain that cannot be iterated).
   std::optional<Error> failure;
+  ~IterData() override { release_nested(items); }
 };
 
 }  // namespace velloquin::jinja

@@ -5,6 +5,7 @@
 
 #include "jinja/debug_quote.h"
 #include "jinja/functions.h"
+#include "jinja/nesting_guard.h"
 #include "jinja/value.h"
 #include "jinja/value_data.h"
 
@@ -181,6 +182,11 @@ void write_map(std::string& out, const Map& map) {
 
 void write_value(std::string& out, const Value& v, Form form) {
   using Tag = Value::Tag;
+  NestingGuard guard;
+  if (guard.too_deep()) {
+    out += "...";
+    return;
+  }
   switch (v.tag()) {
     case Tag::Undefined:
       if (form == Form::Repr) out += "undefined";
@@ -270,6 +276,11 @@ void write_pretty_list(std::string& out, const Items& items, int indent) {
 }
 
 void write_pretty(std::string& out, const Value& v, int indent) {
+  NestingGuard guard;
+  if (guard.too_deep()) {
+    out += "...";
+    return;
+  }
   if (v.tag() == Value::Tag::Seq || (v.is_iterator() && v.items() && v.iterator_sized())) {
     write_pretty_list(out, *v.items(), indent);
     return;

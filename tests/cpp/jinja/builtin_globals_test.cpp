@@ -65,6 +65,22 @@ TEST(BuiltinGlobals, DebugWithoutArgumentsDumpsTheState) {
   EXPECT_NE(o.text.find("\"tojson\","), std::string::npos) << o.text;
 }
 
+// A namespace carried through a long loop can nest values far deeper than any stack allows
+// recursion for: releasing, printing and comparing them must still work.
+TEST(BuiltinGlobals, DeeplyNestedValuesAreSafe) {
+  const std::string build =
+      "{% set ns = namespace(x=[], y=namespace()) %}"
+      "{% for i in range(100000) %}{% set ns.x = [ns.x] %}"
+      "{% set ns.y = namespace(y=ns.y) %}{% endfor %}";
+  EXPECT_EQ(render(build + "{{ ns.x|length }}{{ ns.x == ns.x }}{{ ns.y|length }}"),
+            output("1True1"));
+  Outcome printed = render(build + "{{ ns.x }}");
+  ASSERT_TRUE(printed.ok) << printed;
+  EXPECT_NE(printed.text.find("[[..."), std::string::npos);
+  EXPECT_EQ(render(build + "{{ ns.x|tojson }}"),
+            error("invalid operation: cannot serialize to JSON (in t:1)"));
+}
+
 TEST(BuiltinGlobals, EnvironmentListsTheGlobals) {
   Environment env;
   EXPECT_EQ(env.global_names(), (std::vector<std::string>{"debug", "dict", "namespace", "range"}));

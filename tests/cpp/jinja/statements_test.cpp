@@ -170,6 +170,9 @@ TEST(Statements, AutoEscape) {
        output("<b>&lt;b&gt;")},
       {"{% autoescape true %}{% filter brackets %}<{% endfilter %}{% endautoescape %}", ctx,
        output("[&lt;]")},
+      {"{% autoescape 'json' %}{{ none }} {{ true }} {{ 'a<' }} {{ [1] }} {{ 'x'|safe }}"
+       "{% endautoescape %}",
+       ctx, output("null true \"a\\u003c\" [1] x")},
       {"{{ unsafe|e }}|{{ 5|e }}|{{ none|escape }}", ctx,
        output("&lt;a href=&#x27;x&#x27;&gt;&amp;&#x2f;|5|None")},
   });
@@ -179,6 +182,11 @@ TEST(Statements, TemplateNameSelectsEscaping) {
   for (const std::string name : {"page.html", "page.htm", "feed.xml", "page.html.j2",
                                  "page.html.jinja2", "page.xml.jinja"}) {
     EXPECT_EQ(render("{{ '<' }}", "{}", UndefinedBehavior::Strict, name), output("&lt;")) << name;
+  }
+  for (const std::string name : {"data.json", "data.json5", "app.js", "conf.yaml", "conf.yml.j2"}) {
+    EXPECT_EQ(render("{{ '<' }}{{ none }}", "{}", UndefinedBehavior::Strict, name),
+              output("\"\\u003c\"null"))
+        << name;
   }
   for (const std::string name : {"kernel", "page.txt", "html", "page.j2", "page.html.txt"}) {
     EXPECT_EQ(render("{{ '<' }}", "{}", UndefinedBehavior::Strict, name), output("<")) << name;
