@@ -116,6 +116,37 @@ Result<void, Error> Evaluator::push_frame() {
   return {};
 }
 
+const Value* Evaluator::lookup_ref(std::string_view name, Value& scratch) const {
+  static const Value kUndefined;
+  for (auto frame = frames_.rbegin(); frame != frames_.rend(); ++frame) {
+    for (const auto& [key, value] : frame->locals) {
+      if (key == name) return &value;
+    }
+    if (frame->loop_object != nullptr && name == "loop") {
+      // Frames move when the stack grows; their locals' storage does not.
+      scratch = frame->loop;
+      return &scratch;
+    }
+  }
+  if (const Map* m = root_.map_data()) {
+    if (const Value* v = m->find(name)) return v;
+  } else if (const Object* o = root_.object_ptr()) {
+    scratch = o->get_attr(name);
+    if (!scratch.is_undefined()) return &scratch;
+  }
+  if (const Value* g = env_.globals().find(name)) return g;
+  return &kUndefined;
+}
+
+Result<const Value*, Error> Evaluator::eval_ref(const Expr& expr, Value& scratch) {
+  if (expr.kind == ExprKind::Var) {
+    return lookup_ref(static_cast<const VarExpr&>(expr).name, scratch);
+  }
+  if (expr.kind == ExprKind::Const) return &static_cast<const ConstExpr&>(expr).value;
+  VQ_TRY(scratch, eval(expr));
+  return static_cast<const Value*>(&scratch);
+}
+
 Value Evaluator::lookup(std::string_view name) const {
   for (auto frame = frames_.rbegin(); frame != frames_.rend(); ++frame) {
     for (const auto& [key, value] : frame->locals) {
@@ -207,7 +238,11 @@ Result<void, Error> Evaluator::render_body(const Body& body, std::string& out) {
       out += static_cast<const TextStmt&>(*stmt).text;
       continue;
     }
-    VQ_CHECK(located(render_stmt(*stmt, out), stmt->line));
+    auto result = render_stmt(*stmt, out);
+    if (!result.ok()) {
+      if (!result.error().template_name()) result.error().set_location("", stmt->line);
+      return result;
+    }
   }
   return {};
 }
@@ -273,8 +308,9 @@ Result<void, Error> Evaluator::render_stmt(const Stmt& stmt, std::string& out) {
 }
 
 Result<void, Error> Evaluator::render_emit(const EmitStmt& stmt, std::string& out) {
-  VQ_TRY(Value v, eval(*stmt.expr));
-  return located(emit(v, out), stmt.expr->line);
+  Value scratch;
+  VQ_TRY(const Value* v, eval_ref(*stmt.expr, scratch));
+  return located(emit(*v, out), stmt.expr->line);
 }
 
 Result<void, Error> Evaluator::render_set(const SetStmt& stmt) {
@@ -302,8 +338,9 @@ Result<void, Error> Evaluator::render_filter_block(const FilterBlockStmt& stmt, 
 
 Result<void, Error> Evaluator::render_if(const IfStmt& stmt, std::string& out) {
   for (const auto& branch : stmt.branches) {
-    VQ_TRY(Value cond, eval(*branch.cond));
-    VQ_TRY(bool taken, located(truth(cond), branch.cond->line));
+    Value scratch;
+    VQ_TRY(const Value* cond, eval_ref(*branch.cond, scratch));
+    VQ_TRY(bool taken, located(truth(*cond), branch.cond->line));
     if (taken) return render_body(branch.body, out);
   }
   return render_body(stmt.else_body, out);
@@ -428,7 +465,9 @@ ValueResult Evaluator::recurse(const LoopObject& loop, const Args& args) {
 // --- expressions ----------------------------------------------------------------------------
 
 ValueResult Evaluator::eval(const Expr& expr) {
-  return located(eval_inner(expr), expr.line);
+  ValueResult result = eval_inner(expr);
+  if (!result.ok() && !result.error().template_name()) result.error().set_location("", expr.line);
+  return result;
 }
 
 // Each kind is its own function: only the one in use sits on the stack, which keeps the
@@ -508,14 +547,17 @@ ValueResult Evaluator::eval_cond(const CondExpr& c) {
 }
 
 ValueResult Evaluator::eval_get_attr(const GetAttrExpr& g) {
-  VQ_TRY(Value base, eval(*g.object));
-  return get_attr(base, g.name);
+  Value scratch;
+  VQ_TRY(const Value* base, eval_ref(*g.object, scratch));
+  return get_attr(*base, g.name);
 }
 
 ValueResult Evaluator::eval_get_item(const GetItemExpr& g) {
-  VQ_TRY(Value base, eval(*g.object));
-  VQ_TRY(Value key, eval(*g.index));
-  return get_item(base, key);
+  Value scratch;
+  VQ_TRY(const Value* base, eval_ref(*g.object, scratch));
+  Value key_scratch;
+  VQ_TRY(const Value* key, eval_ref(*g.index, key_scratch));
+  return get_item(*base, *key);
 }
 
 ValueResult Evaluator::eval_slice(const SliceExpr& s) {
@@ -570,42 +612,45 @@ ValueResult Evaluator::eval_logic(const LogicExpr& expr) {
 }
 
 ValueResult Evaluator::eval_compare(const CompareExpr& expr) {
-  VQ_TRY(Value left, eval(*expr.first));
-  bool result = true;
+  Value scratch[2];
+  int slot = 0;
+  VQ_TRY(const Value* left, eval_ref(*expr.first, scratch[slot]));
   for (const auto& [op, operand] : expr.rest) {
-    VQ_TRY(Value right, eval(*operand));
-    VQ_CHECK(check_defined(left));
-    VQ_CHECK(check_defined(right));
+    slot ^= 1;
+    VQ_TRY(const Value* right, eval_ref(*operand, scratch[slot]));
+    VQ_CHECK(check_defined(*left));
+    VQ_CHECK(check_defined(*right));
+    bool result = false;
     switch (op) {
       case CompareKind::Eq:
-        result = compare(CompareOp::Eq, left, right);
+        result = compare(CompareOp::Eq, *left, *right);
         break;
       case CompareKind::Ne:
-        result = compare(CompareOp::Ne, left, right);
+        result = compare(CompareOp::Ne, *left, *right);
         break;
       case CompareKind::Lt:
-        result = compare(CompareOp::Lt, left, right);
+        result = compare(CompareOp::Lt, *left, *right);
         break;
       case CompareKind::Le:
-        result = compare(CompareOp::Le, left, right);
+        result = compare(CompareOp::Le, *left, *right);
         break;
       case CompareKind::Gt:
-        result = compare(CompareOp::Gt, left, right);
+        result = compare(CompareOp::Gt, *left, *right);
         break;
       case CompareKind::Ge:
-        result = compare(CompareOp::Ge, left, right);
+        result = compare(CompareOp::Ge, *left, *right);
         break;
       case CompareKind::In:
       case CompareKind::NotIn: {
-        VQ_TRY(bool found, contains(right, left));
+        VQ_TRY(bool found, contains(*right, *left));
         result = op == CompareKind::In ? found : !found;
         break;
       }
     }
     if (!result) return Value(false);
-    left = std::move(right);
+    left = right;
   }
-  return Value(result);
+  return Value(true);
 }
 
 Result<Args, Error> Evaluator::eval_args(const std::vector<Arg>& args) {

@@ -49,6 +49,10 @@ class Evaluator final : public State {
   Result<void, Error> push_frame();
   void pop_frame() { frames_.pop_back(); }
   Value lookup(std::string_view name) const;
+  // Where a variable's value is stored (or `scratch`, holding a copy); undefined when unknown.
+  const Value* lookup_ref(std::string_view name, Value& scratch) const;
+  // Evaluates `expr` without copying a variable's or constant's value.
+  Result<const Value*, Error> eval_ref(const Expr& expr, Value& scratch);
   void assign(std::string_view name, Value value);
 
   Result<void, Error> render_body(const Body& body, std::string& out);
