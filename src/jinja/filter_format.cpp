@@ -11,6 +11,8 @@ namespace velloquin::jinja::filters {
 
 namespace {
 
+constexpr std::size_t kMaxFormattedSize = 100'000'000;
+
 struct Spec {
   std::size_t offset = 0;  // of the conversion type, as errors report it
   std::optional<std::string> key;
@@ -343,6 +345,9 @@ ValueResult format(State&, const Args& args) {
     auto piece = convert(spec, arg, safe_format);
     if (!piece) return err(std::move(piece).error());
     out += *piece;
+    // Widths multiply sizes: the result is bounded like string repetition.
+    if (out.size() > kMaxFormattedSize)
+      return err(invalid_operation("formatted string is too large"));
   }
   return Value::string(std::move(out), safe_format);
 }

@@ -501,6 +501,8 @@ ValueResult map(State& state, const Args& args) {
 
 namespace {
 
+constexpr std::size_t kMaxBuiltItems = 10'000'000;
+
 velloquin::Result<std::size_t, Error> count_argument(ArgReader& r) {
   auto c = r.required();
   if (!c) return err(std::move(c).error());
@@ -522,6 +524,9 @@ ValueResult batch(State& state, const Args& args) {
   if (auto done = r.finish(); !done) return err(std::move(done).error());
   auto items = strict_items(state, *v);
   if (!items) return err(std::move(items).error());
+  // Padding makes `count` items out of one: bounded like the other size-multiplying operations.
+  if (fill && !items->empty() && *count > kMaxBuiltItems)
+    return err(invalid_operation("count is too large"));
   std::vector<Value> out;
   for (std::size_t i = 0; i < items->size(); i += *count) {
     std::size_t end = std::min(items->size(), i + *count);
@@ -545,7 +550,8 @@ ValueResult slice(State& state, const Args& args) {
   auto items = strict_items(state, *v);
   if (!items) return err(std::move(items).error());
   // Bounded by the items: more slices than that would only add empty lists.
-  if (*count > items->size() + 100'000) return err(invalid_operation("count is too large"));
+  // Every slice is a list even when empty, so the count itself is bounded.
+  if (*count > kMaxBuiltItems) return err(invalid_operation("count is too large"));
   std::size_t per = items->size() / *count, extra = items->size() % *count;
   std::vector<Value> out;
   out.reserve(*count);
