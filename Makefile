@@ -63,8 +63,11 @@ test: test-cpp test-python test-conformance
 demo: module
 	$(PY) examples/demo.py
 
+# The C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer, with assertions kept
+# (no NDEBUG), so a broken library invariant fails here rather than passing silently.
 sanitize: venv
-	cmake -S . -B $(ASAN) $(CMAKE_FLAGS) -DVELLOQUIN_SANITIZE=ON -DVELLOQUIN_BENCH=OFF
+	cmake -S . -B $(ASAN) $(CMAKE_FLAGS) -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g" \
+	  -DVELLOQUIN_SANITIZE=ON -DVELLOQUIN_BENCH=OFF
 	cmake --build $(ASAN) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN) --output-on-failure
 
