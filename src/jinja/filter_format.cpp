@@ -129,9 +129,8 @@ velloquin::Result<std::string, Error> format_integer(const Spec& spec, const Val
     default:
       break;
   }
+  // A precision does not pad integers here (unlike Python's `%`).
   std::string digits = integer_digits(magnitude, base, spec.type == 'X');
-  if (spec.precision && digits.size() < *spec.precision)
-    digits.insert(0, *spec.precision - digits.size(), '0');
   return pad(spec, sign_of(spec, negative) + prefix, digits, true);
 }
 

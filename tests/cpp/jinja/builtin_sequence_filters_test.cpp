@@ -137,7 +137,7 @@ TEST(BuiltinSequenceFilters, MappingSelectingJoining) {
       {R"({{ x|join }}|{{ none|join }})", "{}", output("|")},
       {R"({{ 5|join }})", "{}",
        error("invalid operation: cannot join value of type number (in t:1)")},
-      {R"({{ [1.5, 2]|sum }} {{ []|sum }})", "{}", output("3.5 0")},
+      {R"({{ [1.5, 2]|sum }} {{ []|sum }} {{ [1, missing]|sum }})", "{}", output("3.5 0 1")},
       {R"({{ [1, true]|sum }})", "{}",
        error("invalid operation: can only sum numbers, got bool (in t:1)")},
   });
