@@ -12,9 +12,10 @@ JOBS    ?= 2
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 APT_PACKAGES := build-essential cmake ninja-build pkg-config libyaml-dev libtomlplusplus-dev \
-                nlohmann-json3-dev libssl-dev libgtest-dev
+                nlohmann-json3-dev libssl-dev libgtest-dev clang libclang-rt-14-dev
 
-.PHONY: deps venv build module test test-cpp test-python test-conformance demo sanitize bench conformance clean
+.PHONY: deps venv build module test test-cpp test-python test-conformance demo sanitize bench \
+        conformance fuzz fuzz-build clean
 
 # Debian packages: installed with apt-get only when one is missing.
 deps:
@@ -62,10 +63,37 @@ test: test-cpp test-python test-conformance
 demo: module
 	$(PY) examples/demo.py
 
+# The C++ tests under AddressSanitizer and UndefinedBehaviorSanitizer, with assertions kept
+# (no NDEBUG), so a broken library invariant fails here rather than passing silently.
 sanitize: venv
-	cmake -S . -B $(ASAN) $(CMAKE_FLAGS) -DVELLOQUIN_SANITIZE=ON -DVELLOQUIN_BENCH=OFF
+	cmake -S . -B $(ASAN) $(CMAKE_FLAGS) -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g" \
+	  -DVELLOQUIN_SANITIZE=ON -DVELLOQUIN_BENCH=OFF
 	cmake --build $(ASAN) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN) --output-on-failure
+
+# libFuzzer targets (tests/fuzz/README.md), built with clang under ASan+UBSan, each run for
+# FUZZ_SECONDS from a seed corpus taken out of the tests. The corpora that grow and any
+# findings stay in $(FUZZ)/, which is not committed.
+FUZZ         := build/fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := json_text:json yaml:yaml toml:toml engine:engine guard:json
+FUZZ_OPTIONS := -timeout=10 -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1
+
+fuzz-build: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE= \
+	  -DCMAKE_CXX_FLAGS="-O1 -gline-tables-only" -DVELLOQUIN_FUZZ=ON \
+	  -DVELLOQUIN_TESTS=OFF -DVELLOQUIN_BENCH=OFF
+	cmake --build $(FUZZ) -j $(JOBS)
+	@base=$$(tools/find-python.sh) || exit 1; "$$base" tests/fuzz/make_seeds.py $(FUZZ)/seeds
+
+fuzz: fuzz-build
+	@for pair in $(FUZZ_TARGETS); do t=$${pair%%:*}; d=$${pair#*:}; log=$(FUZZ)/findings/$$t.log; \
+	  mkdir -p $(FUZZ)/corpus/$$t $(FUZZ)/findings/$$t; echo "== fuzz_$$t for $(FUZZ_SECONDS)s"; \
+	  if ! $(FUZZ)/tests/fuzz/fuzz_$$t $(FUZZ)/corpus/$$t $(FUZZ)/seeds/$$t -dict=tests/fuzz/$$d.dict \
+	      -max_total_time=$(FUZZ_SECONDS) $(FUZZ_OPTIONS) -artifact_prefix=$(FUZZ)/findings/$$t/ \
+	      > $$log 2>&1; then tail -n 60 $$log; echo "fuzz_$$t found a problem: $$log"; exit 1; fi; \
+	  grep -E 'DONE|stat::number_of_executed_units' $$log; \
+	done
 
 $(STAMPS)/bench-requirements: requirements-bench.txt requirements.txt | $(PY)
 	$(PY) -m pip install -q -r requirements-bench.txt -c requirements.txt

@@ -13,6 +13,10 @@ __extension__ typedef __int128 ContentI128;
 __extension__ typedef unsigned __int128 ContentU128;
 
 struct Content {
+  // Declared rather than implicit: clang with libstdc++ otherwise asks whether Content is
+  // default-constructible while std::pair<Content, Content> below is still incomplete.
+  Content() {}
+
   enum class Kind : std::uint8_t {
     Null,  // JSON null, YAML null: the unit value
     Bool,
