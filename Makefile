@@ -58,7 +58,9 @@ test-python: module
 test-conformance:
 	$(MAKE) --no-print-directory conformance STRICT=1
 
-test: test-cpp test-python test-conformance
+# The sanitizer build adds about ten minutes on two cores, well inside what CI allows, so every
+# run checks the C++ tests under ASan and UBSan too.
+test: test-cpp test-python test-conformance sanitize
 
 demo: module
 	$(PY) examples/demo.py
