@@ -9,8 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "core/markup_unescape.h"
+
 namespace velloquin::core {
 namespace {
+
+using testing::unescape;
 
 using namespace std::string_view_literals;
 
@@ -454,21 +458,6 @@ TEST(GuardWrapText, EscapesMarkupAndWraps) {
       {"\xC3\xA9\0\xFF"sv, "<untrusted>\xC3\xA9\0\xFF</untrusted>"sv},
   };
   for (const Case& c : cases) EXPECT_EQ(guard_wrap_text(c.value), c.wrapped) << c.value;
-}
-
-std::string unescape(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    if (text.substr(i, 5) == "&amp;")
-      out += '&', i += 5;
-    else if (text.substr(i, 4) == "&lt;")
-      out += '<', i += 4;
-    else if (text.substr(i, 4) == "&gt;")
-      out += '>', i += 4;
-    else
-      out += text[i++];
-  }
-  return out;
 }
 
 TEST(GuardWrapText, NoValueCanOpenOrCloseASpan) {

@@ -14,6 +14,7 @@
 #include "core/hashing.h"
 #include "core/kernel_definitions.h"
 #include "core/kernel_environment.h"
+#include "core/markup_unescape.h"
 #include "core/origin.h"
 #include "jinja/environment.h"
 
@@ -22,6 +23,7 @@ namespace {
 
 using nlohmann::json;
 using testing::definition;
+using testing::unescape;
 using Kind = KernelError::Kind;
 
 constexpr std::string_view kUntrustedX = R"({"x": {"trusted": false, "type": "string"},
@@ -238,21 +240,6 @@ std::string adversarial(std::mt19937& random) {
   std::uniform_int_distribution<std::size_t> length(0, 12), piece(0, kPieces.size() - 1);
   std::string out;
   for (std::size_t i = length(random); i > 0; --i) out.append(kPieces[piece(random)]);
-  return out;
-}
-
-std::string unescape(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    if (text.substr(i, 4) == "&lt;")
-      out += '<', i += 4;
-    else if (text.substr(i, 4) == "&gt;")
-      out += '>', i += 4;
-    else if (text.substr(i, 5) == "&amp;")
-      out += '&', i += 5;
-    else
-      out += text[i++];
-  }
   return out;
 }
 

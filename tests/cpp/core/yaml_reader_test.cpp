@@ -300,14 +300,20 @@ TEST(YamlReader, CountsOnlyOpenCollectionsTowardsTheLimit) {
   EXPECT_EQ(definition->metadata.size(), 300u);
 }
 
+// Appends metadata entries `b` to `last`, each anchoring a list of nine aliases of the entry
+// before it, so that every entry replays the one before nine times.
+void append_alias_chain(std::string& text, char last) {
+  for (char name = 'b'; name <= last; ++name) {
+    const char previous = static_cast<char>(name - 1);
+    text += std::string("  ") + name + ": &" + name + " [";
+    for (int i = 0; i < 9; ++i) text += std::string(i ? ", *" : "*") + previous;
+    text += "]\n";
+  }
+}
+
 TEST(YamlReader, StopsAliasBombs) {
   std::string bomb = kHead + "metadata:\n  a: &a [lol, lol, lol, lol, lol, lol, lol, lol, lol]\n";
-  for (char name = 'b'; name <= 'j'; ++name) {
-    const char previous = static_cast<char>(name - 1);
-    bomb += std::string("  ") + name + ": &" + name + " [";
-    for (int i = 0; i < 9; ++i) bomb += std::string(i ? ", *" : "*") + previous;
-    bomb += "]\n";
-  }
+  append_alias_chain(bomb, 'j');
   EXPECT_EQ(outcome(bomb), "repetition limit exceeded");
   // The same bomb reached through the variable type, which buffers the whole value.
   std::string typed = bomb;
@@ -320,12 +326,7 @@ TEST(YamlReader, StopsAliasBombsBuiltOnOneLargeNode) {
   std::string text = kHead + "metadata:\n  a: &a [";
   for (int i = 0; i < 2000; ++i) text += "x, ";
   text += "x]\n";
-  for (char name = 'b'; name <= 'h'; ++name) {
-    const char previous = static_cast<char>(name - 1);
-    text += std::string("  ") + name + ": &" + name + " [";
-    for (int i = 0; i < 9; ++i) text += std::string(i ? ", *" : "*") + previous;
-    text += "]\n";
-  }
+  append_alias_chain(text, 'h');
   EXPECT_EQ(outcome(text), "repetition limit exceeded");
   // Replaying a large node a few times stays well within the limit.
   const std::string reused = kHead + "metadata:\n  a: &a [x, x, x, x]\n  b: *a\n  c: *a\n";

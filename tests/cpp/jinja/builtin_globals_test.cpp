@@ -10,17 +10,14 @@ namespace velloquin::jinja {
 namespace {
 
 using testing::error;
+using testing::expect_each;
 using testing::Outcome;
 using testing::output;
 using testing::render;
-
-struct Case {
-  const char* source;
-  Outcome expected;
-};
+using testing::SourceCase;
 
 TEST(BuiltinGlobals, Table) {
-  const std::vector<Case> cases = {
+  const std::vector<SourceCase> cases = {
       {R"({{ range(3) }} {{ range(1, 10, 3) }} {{ range(5, 0, -2) }} {{ range(-3) }} {{ range(3, 1) }})",
        output("[0, 1, 2] [1, 4, 7] [5, 3, 1] [] []")},
       {R"({{ range(-5, -1) }} {{ range(2.0) }} {{ range(true) }} {{ range(3)|length }})",
@@ -54,7 +51,7 @@ TEST(BuiltinGlobals, Table) {
       {R"({{ debug([1, "a"]) }}|{{ debug(1) }}|{{ debug("a\nb") }}|{{ debug(1, 2) }})",
        output("[\n    1,\n    \"a\",\n]|1|\"a\\nb\"|[\n    1,\n    2,\n]")},
   };
-  for (const auto& c : cases) EXPECT_EQ(render(c.source), c.expected) << c.source;
+  expect_each(cases);
 }
 
 TEST(BuiltinGlobals, DebugWithoutArgumentsDumpsTheState) {

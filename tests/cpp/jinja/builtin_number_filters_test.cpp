@@ -10,19 +10,13 @@ namespace velloquin::jinja {
 namespace {
 
 using testing::error;
-using testing::Outcome;
+using testing::expect_each;
 using testing::output;
-using testing::render;
-
-struct Case {
-  const char* source;
-  Outcome expected;
-  UndefinedBehavior behavior = UndefinedBehavior::Strict;
-};
+using testing::SourceCase;
 
 TEST(BuiltinNumberFilters, Table) {
   const UndefinedBehavior lenient = UndefinedBehavior::Lenient;
-  const std::vector<Case> cases = {
+  const std::vector<SourceCase> cases = {
       {R"({{ -3|abs }} {{ -2.5|abs }} {{ -9223372036854775808|abs }})",
        output("3 2.5 9223372036854775808")},
       {R"({{ "a"|abs }})", error("invalid operation: cannot get absolute value (in t:1)")},
@@ -58,7 +52,7 @@ TEST(BuiltinNumberFilters, Table) {
       {R"({{ x|pprint }} {{ "a\nb"|pprint }})", output("undefined \"a\\nb\"")},
       {R"({{ 5|string ~ none|string }} {{ [1, "a"]|string }})", output(R"(5None [1, "a"])")},
   };
-  for (const auto& c : cases) EXPECT_EQ(render(c.source, "{}", c.behavior), c.expected) << c.source;
+  expect_each(cases);
 }
 
 }  // namespace

@@ -10,20 +10,8 @@ namespace velloquin::jinja {
 namespace {
 
 using testing::error;
-using testing::Outcome;
+using testing::expect_all;
 using testing::output;
-using testing::render;
-
-struct Case {
-  const char* source;
-  const char* context;
-  Outcome expected;
-};
-
-void run(const std::vector<Case>& cases) {
-  for (const auto& c : cases)
-    EXPECT_EQ(render(c.source, c.context), c.expected) << c.source << " with " << c.context;
-}
 
 const char* kUsers =
     R"({"users": [{"name": "Ann", "city": "Berlin", "age": 30},
@@ -31,7 +19,7 @@ const char* kUsers =
                   {"name": "Cid", "city": "berlin"}]})";
 
 TEST(BuiltinSequenceFilters, PickingItems) {
-  run({
+  expect_all({
       {R"({{ "héllo"|first }}{{ "héllo"|last }}{{ [3, 4]|first }}{{ {"b": 1, "a": 2}|first }})",
        "{}", output("ho3a")},
       {R"({{ []|first is undefined }} {{ range(5)|last }})", "{}", output("True 4")},
@@ -50,7 +38,7 @@ TEST(BuiltinSequenceFilters, PickingItems) {
 }
 
 TEST(BuiltinSequenceFilters, Reshaping) {
-  run({
+  expect_all({
       {R"({{ [1, 2, 3, 4, 5]|batch(2) }})", "{}", output("[[1, 2], [3, 4], [5]]")},
       {R"({{ [1, 2, 3, 4, 5]|batch(2, "x") }})", "{}", output(R"([[1, 2], [3, 4], [5, "x"]])")},
       {R"({{ [1]|batch(0) }})", "{}", error("invalid operation: count cannot be 0 (in t:1)")},
@@ -85,7 +73,7 @@ TEST(BuiltinSequenceFilters, Reshaping) {
 }
 
 TEST(BuiltinSequenceFilters, SortingAndGrouping) {
-  run({
+  expect_all({
       {R"({{ ["b", "A", "a", "B"]|sort }})", "{}", output(R"(["A", "a", "b", "B"])")},
       {R"({{ ["b", "A", "a", "B"]|sort(case_sensitive=true, reverse=true) }})", "{}",
        output(R"(["b", "a", "B", "A"])")},
@@ -114,7 +102,7 @@ TEST(BuiltinSequenceFilters, SortingAndGrouping) {
 }
 
 TEST(BuiltinSequenceFilters, MappingSelectingJoining) {
-  run({
+  expect_all({
       {R"({{ ["a", "b"]|map("upper") }} {{ ["a"]|map("replace", "a", "b") }})", "{}",
        output(R"(["A", "B"] ["b"])")},
       {R"({{ users|map(attribute="age", default=1) }})", kUsers, output("[30, 25, 1]")},

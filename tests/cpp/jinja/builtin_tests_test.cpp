@@ -10,17 +10,12 @@ namespace velloquin::jinja {
 namespace {
 
 using testing::error;
-using testing::Outcome;
+using testing::expect_each;
 using testing::output;
-using testing::render;
-
-struct Case {
-  const char* source;
-  Outcome expected;
-};
+using testing::SourceCase;
 
 TEST(BuiltinTests, Table) {
-  const std::vector<Case> cases = {
+  const std::vector<SourceCase> cases = {
       {R"({{ x is defined }} {{ x is undefined }} {{ (1 if false) is defined }} {{ none is none }})",
        output("False True False True")},
       {R"({{ "a"|safe is safe }} {{ "a" is escaped }} {{ true is boolean }} {{ 1 is boolean }})",
@@ -60,7 +55,7 @@ TEST(BuiltinTests, Table) {
       {R"({{ 2 is divisibleby }})", error("missing argument (in t:1)")},
       {R"({{ 1 is nope }})", error("unknown test: test nope is unknown (in t:1)")},
   };
-  for (const auto& c : cases) EXPECT_EQ(render(c.source), c.expected) << c.source;
+  expect_each(cases);
 }
 
 }  // namespace

@@ -8,17 +8,9 @@
 namespace velloquin::jinja {
 namespace {
 
-using testing::Case;
 using testing::error;
+using testing::expect_all;
 using testing::output;
-using testing::render;
-
-void expect_all(const std::vector<Case>& cases,
-                UndefinedBehavior behavior = UndefinedBehavior::Strict) {
-  for (const auto& c : cases) {
-    EXPECT_EQ(render(c.source, c.context, behavior), c.expected) << c;
-  }
-}
 
 TEST(Expressions, Precedence) {
   expect_all({

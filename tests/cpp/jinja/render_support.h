@@ -1,10 +1,13 @@
 // Renders a template in a fresh environment and reports the output or the error's display text.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "jinja/environment.h"
 #include "jinja/template.h"
@@ -66,6 +69,30 @@ struct Case {
 
 inline std::ostream& operator<<(std::ostream& os, const Case& c) {
   return os << "template \"" << c.source << "\" with " << c.context;
+}
+
+// Renders every case under one behaviour and template name; a failure names its case.
+inline void expect_all(const std::vector<Case>& cases,
+                       UndefinedBehavior behavior = UndefinedBehavior::Strict,
+                       const std::string& name = "t") {
+  for (const auto& c : cases) {
+    EXPECT_EQ(render(c.source, c.context, behavior, name), c.expected) << c;
+  }
+}
+
+// A case rendered with an empty context, each under its own behaviour.
+struct SourceCase {
+  std::string source;
+  Outcome expected;
+  UndefinedBehavior behavior = UndefinedBehavior::Strict;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const SourceCase& c) {
+  return os << "template \"" << c.source << '"';
+}
+
+inline void expect_each(const std::vector<SourceCase>& cases) {
+  for (const auto& c : cases) EXPECT_EQ(render(c.source, "{}", c.behavior), c.expected) << c;
 }
 
 }  // namespace velloquin::jinja::testing

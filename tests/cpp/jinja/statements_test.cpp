@@ -8,14 +8,10 @@
 namespace velloquin::jinja {
 namespace {
 
-using testing::Case;
 using testing::error;
+using testing::expect_all;
 using testing::output;
 using testing::render;
-
-void expect_all(const std::vector<Case>& cases) {
-  for (const auto& c : cases) EXPECT_EQ(render(c.source, c.context), c.expected) << c;
-}
 
 TEST(Text, TrailingNewlineAndDelimiters) {
   expect_all({

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -199,37 +200,37 @@ TEST(PromptLoaders, ShapeErrorsAreAlwaysLoadAndTemplateErrorsAlwaysRender) {
   }
 }
 
+// One text for one loader, and a check that each loader refuses its text with one error.
+struct LoadCase {
+  Result<Prompt, ConsumerError> (*load)(std::string_view);
+  std::string text;
+};
+
+void expect_load_fails(std::span<const LoadCase> cases, const ConsumerError& expected) {
+  for (const auto& c : cases) {
+    auto prompt = c.load(c.text);
+    ASSERT_FALSE(prompt.ok()) << c.text;
+    EXPECT_EQ(prompt.error(), expected) << c.text;
+  }
+}
+
 TEST(PromptLoaders, ConstructionFailuresPassThroughAsRender) {
-  const struct {
-    Result<Prompt, ConsumerError> (*load)(std::string_view);
-    std::string text;
-  } cases[] = {
+  const LoadCase cases[] = {
       {Prompt::from_json, doc("", "{}", R"({"default": {"body": ""}})")},
       {Prompt::from_yaml, "body: ''\nname: p\nrole: user\nvariants:\n  default: {body: x}\n"},
       {Prompt::from_toml, "body = ''\nname = 'p'\nrole = 'user'\n[variants.default]\nbody = 'x'\n"},
   };
-  for (const auto& c : cases) {
-    auto prompt = c.load(c.text);
-    ASSERT_FALSE(prompt.ok()) << c.text;
-    EXPECT_EQ(prompt.error(), kReserved) << c.text;
-  }
+  expect_load_fails(cases, kReserved);
 }
 
 TEST(PromptLoaders, TemplateErrorsInWellFormedTextAreRender) {
   const ConsumerError parse = render_row("template", "parse", "template parse error");
-  const struct {
-    Result<Prompt, ConsumerError> (*load)(std::string_view);
-    std::string text;
-  } cases[] = {
+  const LoadCase cases[] = {
       {Prompt::from_json, doc("{{")},
       {Prompt::from_yaml, "body: '{{'\nname: p\nrole: user\n"},
       {Prompt::from_toml, "body = '{{'\nname = 'p'\nrole = 'user'\n"},
   };
-  for (const auto& c : cases) {
-    auto prompt = c.load(c.text);
-    ASSERT_FALSE(prompt.ok()) << c.text;
-    EXPECT_EQ(prompt.error(), parse) << c.text;
-  }
+  expect_load_fails(cases, parse);
 }
 
 TEST(PromptLoaders, TheThreeFormatsReadTheSameDefinition) {
