@@ -238,7 +238,11 @@ Result<void, Error> Evaluator::render_body(const Body& body, std::string& out) {
       out += static_cast<const TextStmt&>(*stmt).text;
       continue;
     }
-    VQ_CHECK(located(render_stmt(*stmt, out), stmt->line));
+    auto result = render_stmt(*stmt, out);
+    if (!result.ok()) {
+      if (!result.error().template_name()) result.error().set_location("", stmt->line);
+      return result;
+    }
   }
   return {};
 }

@@ -11,6 +11,8 @@ namespace velloquin::jinja::filters {
 
 namespace {
 
+constexpr std::size_t kMaxFormattedSize = 100'000'000;
+
 struct Spec {
   std::size_t offset = 0;  // of the conversion type, as errors report it
   std::optional<std::string> key;
@@ -127,9 +129,8 @@ velloquin::Result<std::string, Error> format_integer(const Spec& spec, const Val
     default:
       break;
   }
+  // A precision does not pad integers here (unlike Python's `%`).
   std::string digits = integer_digits(magnitude, base, spec.type == 'X');
-  if (spec.precision && digits.size() < *spec.precision)
-    digits.insert(0, *spec.precision - digits.size(), '0');
   return pad(spec, sign_of(spec, negative) + prefix, digits, true);
 }
 
@@ -343,6 +344,9 @@ ValueResult format(State&, const Args& args) {
     auto piece = convert(spec, arg, safe_format);
     if (!piece) return err(std::move(piece).error());
     out += *piece;
+    // Widths multiply sizes: the result is bounded like string repetition.
+    if (out.size() > kMaxFormattedSize)
+      return err(invalid_operation("formatted string is too large"));
   }
   return Value::string(std::move(out), safe_format);
 }

@@ -501,6 +501,8 @@ ValueResult map(State& state, const Args& args) {
 
 namespace {
 
+constexpr std::size_t kMaxBuiltItems = 10'000'000;
+
 velloquin::Result<std::size_t, Error> count_argument(ArgReader& r) {
   auto c = r.required();
   if (!c) return err(std::move(c).error());
@@ -522,6 +524,9 @@ ValueResult batch(State& state, const Args& args) {
   if (auto done = r.finish(); !done) return err(std::move(done).error());
   auto items = strict_items(state, *v);
   if (!items) return err(std::move(items).error());
+  // Padding makes `count` items out of one: bounded like the other size-multiplying operations.
+  if (fill && !items->empty() && *count > kMaxBuiltItems)
+    return err(invalid_operation("count is too large"));
   std::vector<Value> out;
   for (std::size_t i = 0; i < items->size(); i += *count) {
     std::size_t end = std::min(items->size(), i + *count);
@@ -545,7 +550,8 @@ ValueResult slice(State& state, const Args& args) {
   auto items = strict_items(state, *v);
   if (!items) return err(std::move(items).error());
   // Bounded by the items: more slices than that would only add empty lists.
-  if (*count > items->size() + 100'000) return err(invalid_operation("count is too large"));
+  // Every slice is a list even when empty, so the count itself is bounded.
+  if (*count > kMaxBuiltItems) return err(invalid_operation("count is too large"));
   std::size_t per = items->size() / *count, extra = items->size() % *count;
   std::vector<Value> out;
   out.reserve(*count);
@@ -568,10 +574,7 @@ ValueResult sum(State& state, const Args& args) {
   if (!items) return err(std::move(items).error());
   Value total(0);
   for (const auto& item : *items) {
-    if (item.is_undefined()) {
-      if (auto ok = check_defined(state, item); !ok) return err(std::move(ok).error());
-      continue;
-    }
+    if (item.is_undefined()) continue;
     if (!item.is_number())
       return err(
           invalid_operation("can only sum numbers, got " + std::string(kind_name(item.kind()))));
@@ -599,18 +602,25 @@ ValueResult unique(State& state, const Args& args) {
   auto items = strict_items(state, *v);
   if (!items) return err(std::move(items).error());
   bool cs = case_sensitive->value_or(false);
-  std::vector<Value> seen;  // sorted, for n log n membership
-  std::vector<Value> out;
-  for (auto& item : *items) {
+  // One sort of the positions by key: the first position of each run of equal keys is the
+  // occurrence kept, and the result keeps the input order.
+  std::vector<Value> keys;
+  keys.reserve(items->size());
+  for (const auto& item : *items) {
     Value key = attribute ? path_or_default(item, path, Value()) : item;
-    if (!cs) key = unicode_fold(key);
-    auto pos = std::lower_bound(seen.begin(), seen.end(), key, [](const Value& a, const Value& b) {
-      return compare_values(a, b) < 0;
-    });
-    if (pos != seen.end() && compare_values(*pos, key) == 0) continue;
-    seen.insert(pos, std::move(key));
-    out.push_back(std::move(item));
+    keys.push_back(cs ? std::move(key) : unicode_fold(key));
   }
+  std::vector<std::uint32_t> order(items->size());
+  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return compare_values(keys[a], keys[b]) < 0;
+  });
+  std::vector<bool> keep(items->size(), false);
+  for (std::size_t i = 0; i < order.size(); ++i)
+    if (i == 0 || compare_values(keys[order[i - 1]], keys[order[i]]) != 0) keep[order[i]] = true;
+  std::vector<Value> out;
+  for (std::size_t i = 0; i < items->size(); ++i)
+    if (keep[i]) out.push_back(std::move((*items)[i]));
   return Value::seq(std::move(out));
 }
 

@@ -11,6 +11,8 @@ namespace velloquin::jinja::filters {
 
 namespace {
 
+constexpr std::size_t kMaxIndentedSize = 100'000'000;
+
 // Reads the single piped value of a filter without parameters.
 velloquin::Result<Value, Error> only_value(const Args& args) {
   ArgReader r(args, false);
@@ -223,9 +225,13 @@ ValueResult indent(State& state, const Args& args) {
     if (!t.empty() && t.back() == '\r') t.remove_suffix(1);
   };
   drop_terminator(s);
-  std::string pad(width, ' ');
+  // The result grows by `width` per line: bounded like string repetition.
+  std::size_t indented =
+      static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n')) + (first ? 1 : 0);
+  if (width > 0 && indented > kMaxIndentedSize / width)
+    return err(invalid_operation("indented string is too large"));
   std::string out;
-  out.reserve(s.size() + s.size() / 8 * width + width);
+  out.reserve(s.size() + indented * width);
   std::size_t pos = 0;
   bool is_first = true;
   while (true) {
@@ -235,9 +241,9 @@ ValueResult indent(State& state, const Args& args) {
     if (is_first && !first) {
       out += line;
     } else if (line.empty()) {
-      if (blank) out += pad;
+      if (blank) out.append(width, ' ');
     } else {
-      out += pad;
+      out.append(width, ' ');
       out += line;
     }
     out += '\n';

@@ -30,8 +30,8 @@ ValueResult range(State&, const Args& args) {
   ArgReader r(args, false);
   auto first = r.required();
   if (!first) return first;
-  auto second = r.raw();
-  auto third = r.raw();
+  auto second = r.optional();
+  auto third = r.optional();
   if (auto done = r.finish(); !done) return err(std::move(done).error());
   auto a = range_arg(*first);
   if (!a) return err(std::move(a).error());

@@ -200,6 +200,15 @@ class Parser {
     return true;
   }
 
+  // Consumes the current token without handing it out.
+  Result<void, Error> bump() {
+    if (state_ == State::Failed) return err(*error_);
+    if (state_ == State::End) return {};
+    last_line_ = cur_.line;
+    pull();
+    return {};
+  }
+
   Result<bool, Error> matches(TokenKind kind) {
     VQ_TRY(const Token* t, peek());
     return t != nullptr && t->kind == kind;
@@ -213,9 +222,7 @@ class Parser {
   Result<bool, Error> skip(TokenKind kind) {
     VQ_TRY(bool m, matches(kind));
     if (m) {
-      Token t;
-      VQ_TRY(bool ignored, next(t));
-      (void)ignored;
+      VQ_CHECK(bump());
     }
     return m;
   }
@@ -223,9 +230,7 @@ class Parser {
   Result<bool, Error> skip_word(std::string_view word) {
     VQ_TRY(bool m, matches_word(word));
     if (m) {
-      Token t;
-      VQ_TRY(bool ignored, next(t));
-      (void)ignored;
+      VQ_CHECK(bump());
     }
     return m;
   }
@@ -659,9 +664,7 @@ class Parser {
       VQ_TRY(const Token* t, peek());
       if (t == nullptr || !t->is_ident("not")) break;
       lines.push_back(t->line);
-      Token ignored;
-      VQ_TRY(bool consumed, next(ignored));
-      (void)consumed;
+      VQ_CHECK(bump());
     }
     VQ_TRY(ExprPtr expr, parse_compare());
     for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
@@ -711,9 +714,7 @@ class Parser {
           goto done;
       }
       {
-        Token ignored;
-        VQ_TRY(bool consumed, next(ignored));
-        (void)consumed;
+        VQ_CHECK(bump());
         if (negated_in) VQ_CHECK(expect_word("in"));
         VQ_TRY(ExprPtr right, parse_math1());
         if (!chain) {
@@ -738,9 +739,7 @@ class Parser {
       const auto found =
           std::find_if(ops.begin(), ops.end(), [&](const auto& p) { return p.first == t->kind; });
       if (found == ops.end()) return left;
-      Token ignored;
-      VQ_TRY(bool consumed, next(ignored));
-      (void)consumed;
+      VQ_CHECK(bump());
       VQ_TRY(ExprPtr right, (this->*next_level)());
       const std::uint32_t line = left->line;
       VQ_TRY(left, finish(std::make_unique<ArithExpr>(line, found->second, std::move(left),
@@ -780,9 +779,7 @@ class Parser {
       VQ_TRY(const Token* t, peek());
       if (t == nullptr || t->kind != TokenKind::Minus) break;
       lines.push_back(t->line);
-      Token ignored;
-      VQ_TRY(bool consumed, next(ignored));
-      (void)consumed;
+      VQ_CHECK(bump());
     }
     VQ_TRY(ExprPtr expr, parse_primary());
     for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
@@ -797,9 +794,7 @@ class Parser {
       if (t == nullptr) return expr;
       const std::uint32_t next_line = t->line;
       if (t->kind == TokenKind::Dot) {
-        Token ignored;
-        VQ_TRY(bool consumed, next(ignored));
-        (void)consumed;
+        VQ_CHECK(bump());
         Token name;
         VQ_TRY(bool got, next(name));
         if (!got) return err(unexpected("end of input", "identifier or integer"));
@@ -814,9 +809,7 @@ class Parser {
           return err(unexpected(token_name(name.kind), "identifier or integer"));
         }
       } else if (t->kind == TokenKind::BracketOpen) {
-        Token ignored;
-        VQ_TRY(bool consumed, next(ignored));
-        (void)consumed;
+        VQ_CHECK(bump());
         ExprPtr start, stop, step;
         bool is_slice = false;
         VQ_TRY(bool colon, matches(TokenKind::Colon));
@@ -892,14 +885,10 @@ class Parser {
       VQ_TRY(const Token* t, peek());
       if (t == nullptr) return expr;
       if (t->kind == TokenKind::Pipe) {
-        Token ignored;
-        VQ_TRY(bool consumed, next(ignored));
-        (void)consumed;
+        VQ_CHECK(bump());
         VQ_TRY(expr, parse_filter_call(std::move(expr)));
       } else if (t->is_ident("is")) {
-        Token ignored;
-        VQ_TRY(bool consumed, next(ignored));
-        (void)consumed;
+        VQ_CHECK(bump());
         VQ_TRY(bool negated, skip_word("not"));
         VQ_TRY(auto name, parse_dotted_name());
         auto test = std::make_unique<TestExpr>(name.second, std::move(name.first), std::move(expr));
@@ -1016,9 +1005,7 @@ class Parser {
           VQ_TRY(const Token* t, peek());
           if (t == nullptr || t->kind != TokenKind::String) break;
           text += t->decoded;
-          Token ignored;
-          VQ_TRY(bool consumed, next(ignored));
-          (void)consumed;
+          VQ_CHECK(bump());
         }
         return ExprPtr(std::make_unique<ConstExpr>(line, Value(std::move(text))));
       }

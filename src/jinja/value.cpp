@@ -263,7 +263,9 @@ Value Value::object(std::shared_ptr<Object> object) {
   return v;
 }
 
-Value Value::from_json(const nlohmann::json& json) {
+namespace {
+
+Value json_scalar(const nlohmann::json& json) {
   using T = nlohmann::json::value_t;
   switch (json.type()) {
     case T::null:
@@ -278,30 +280,67 @@ Value Value::from_json(const nlohmann::json& json) {
       return Value(json.get<double>());
     case T::string:
       return Value(json.get_ref<const std::string&>());
-    case T::array: {
-      std::vector<Value> items;
-      items.reserve(json.size());
-      for (const auto& item : json) items.push_back(from_json(item));
-      return Value::seq(std::move(items));
-    }
-    case T::object: {
-      MapEntries entries;
-      entries.reserve(json.size());
-      for (auto it = json.begin(); it != json.end(); ++it)
-        entries.emplace_back(Value(it.key()), from_json(it.value()));
-      // A JSON object has unique keys already.
-      Value v;
-      v.set_heap(Tag::Map, std::make_shared<Map>(std::move(entries), true));
-      return v;
-    }
     case T::binary: {
       const auto& bin = json.get_binary();
       return Value::bytes(std::string(bin.begin(), bin.end()));
     }
-    case T::discarded:
+    default:
       return Value();
   }
-  return Value();
+}
+
+// An array or object being converted, with the children converted so far.
+struct JsonFrame {
+  const nlohmann::json* node;
+  nlohmann::json::const_iterator next;
+  std::vector<Value> items;
+  MapEntries entries;
+};
+
+}  // namespace
+
+// With an explicit stack rather than recursion: context data may nest deeper than the C++
+// stack allows.
+Value Value::from_json(const nlohmann::json& json) {
+  if (!json.is_array() && !json.is_object()) return json_scalar(json);
+  std::vector<JsonFrame> stack;
+  auto open = [&stack](const nlohmann::json& node) {
+    JsonFrame frame{&node, node.cbegin(), {}, {}};
+    if (node.is_array())
+      frame.items.reserve(node.size());
+    else
+      frame.entries.reserve(node.size());
+    stack.push_back(std::move(frame));
+  };
+  auto attach = [](JsonFrame& frame, Value child) {
+    if (frame.node->is_array())
+      frame.items.push_back(std::move(child));
+    else
+      frame.entries.emplace_back(Value(frame.next.key()), std::move(child));
+    ++frame.next;
+  };
+  open(json);
+  while (true) {
+    JsonFrame& top = stack.back();
+    if (top.next == top.node->cend()) {
+      Value done;
+      if (top.node->is_array()) {
+        done = Value::seq(std::move(top.items));
+      } else {
+        // A JSON object's keys are unique and in ascending order already.
+        done.set_heap(Tag::Map, std::make_shared<Map>(std::move(top.entries), true));
+      }
+      stack.pop_back();
+      if (stack.empty()) return done;
+      attach(stack.back(), std::move(done));
+      continue;
+    }
+    const nlohmann::json& child = *top.next;
+    if (child.is_array() || child.is_object())
+      open(child);
+    else
+      attach(top, json_scalar(child));
+  }
 }
 
 ValueKind Value::kind() const {

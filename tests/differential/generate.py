@@ -18,6 +18,7 @@ from cases import (  # noqa: E402
     builtin_filters,
     builtin_globals,
     builtin_tests,
+    deliberate,
     display,
     errors,
     operators,
@@ -25,7 +26,7 @@ from cases import (  # noqa: E402
 )
 
 GROUPS = (builtin_filters, builtin_tests, builtin_globals, operators, display, errors, statements,
-          binding_features)
+          binding_features, deliberate)
 
 
 def all_cases():

@@ -25,6 +25,7 @@ TEST(BuiltinGlobals, Table) {
        output("[0, 1, 2] [1, 4, 7] [5, 3, 1] [] []")},
       {R"({{ range(-5, -1) }} {{ range(2.0) }} {{ range(true) }} {{ range(3)|length }})",
        output("[-5, -4, -3, -2] [0, 1] [0] 3")},
+      {R"({{ range(1, none) }} {{ range(1, 4, none) }})", output("[0] [1, 2, 3]")},
       {R"({{ range(100000)|length }})", output("100000")},
       {R"({{ range(100001) }})", error("invalid operation: range has too many elements (in t:1)")},
       {R"({{ range(-9223372036854775808, 9223372036854775807) }})",

@@ -59,6 +59,12 @@ TEST(BuiltinSequenceFilters, Reshaping) {
       {R"({{ [1, 2, 3, 4, 5]|slice(3, "x") }})", "{}", output(R"([[1, 2], [3, 4], [5, "x"]])")},
       {R"({{ [1, 2, 3, 4]|slice(2, "x") }})", "{}", output(R"([[1, 2, "x"], [3, 4, "x"]])")},
       {R"({{ [1, 2]|slice(4) }})", "{}", output("[[1], [2], [], []]")},
+      // Counts that would build billions of items are refused instead of exhausting memory.
+      {R"({{ [1]|batch(1000000000000, 0) }})", "{}",
+       error("invalid operation: count is too large (in t:1)")},
+      {R"({{ [1]|batch(1000000000000) }})", "{}", output("[[1]]")},
+      {R"({{ [1]|slice(1000000000000) }})", "{}",
+       error("invalid operation: count is too large (in t:1)")},
       {R"({{ "abc"|list }} {{ {"b": 1, "a": 2}|list }} {{ none|list }})", "{}",
        output(R"(["a", "b", "c"] ["a", "b"] [])")},
       {R"({{ "aé"|reverse }} {{ [1, 2]|reverse }} {{ {"a": 1, "b": 2}|reverse }})", "{}",
@@ -131,7 +137,7 @@ TEST(BuiltinSequenceFilters, MappingSelectingJoining) {
       {R"({{ x|join }}|{{ none|join }})", "{}", output("|")},
       {R"({{ 5|join }})", "{}",
        error("invalid operation: cannot join value of type number (in t:1)")},
-      {R"({{ [1.5, 2]|sum }} {{ []|sum }})", "{}", output("3.5 0")},
+      {R"({{ [1.5, 2]|sum }} {{ []|sum }} {{ [1, missing]|sum }})", "{}", output("3.5 0 1")},
       {R"({{ [1, true]|sum }})", "{}",
        error("invalid operation: can only sum numbers, got bool (in t:1)")},
   });

@@ -123,6 +123,19 @@ TEST(ValueForms, FromJsonKinds) {
   EXPECT_EQ(m->find("missing"), nullptr);
 }
 
+// Context data may nest deeper than any recursion could follow: building, printing, comparing
+// and releasing such a value must not exhaust the stack.
+TEST(ValueForms, DeepJsonIsConvertedWithoutRecursion) {
+  nlohmann::json deep = 1;
+  for (int i = 0; i < 200000; ++i) deep = nlohmann::json::array({std::move(deep)});
+  Value v = Value::from_json(deep);
+  ASSERT_TRUE(v.is_seq());
+  EXPECT_EQ(v.to_display_string().substr(0, 4), "[[[[");
+  EXPECT_TRUE(values_equal(v, v));
+  nlohmann::json mixed = {{"b", {1, {{"c", nullptr}}}}, {"a", "x"}};
+  EXPECT_EQ(Value::from_json(mixed).to_display_string(), R"({"a": "x", "b": [1, {"c": None}]})");
+}
+
 TEST(ValueForms, CopiesShareContents) {
   Value a = Value::seq({Value(1), Value(2)});
   Value b = a;
