@@ -59,6 +59,12 @@ struct TemplateValueBuilder {
   Node array() { return Node{Node::Kind::Seq, {}, {}, {}}; }
   void append(Node& array, Node item) { array.items.push_back(std::move(item).seal()); }
   Node object() { return Node{Node::Kind::Map, {}, {}, {}}; }
+  void reserve(Node& container, std::size_t count) {
+    if (container.kind == Node::Kind::Seq)
+      container.items.reserve(count);
+    else
+      container.entries.reserve(count);
+  }
   void insert(Node& object, std::string key, Node item) {
     object.entries.emplace_back(key_value(std::move(key)), std::move(item).seal());
   }
