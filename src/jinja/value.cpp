@@ -189,12 +189,42 @@ void dedupe_in_order(MapEntries& entries) {
 
 }  // namespace
 
+namespace {
+
+bool key_less(const std::pair<Value, Value>& a, const std::pair<Value, Value>& b) {
+  return compare_values(a.first, b.first) < 0;
+}
+
+// Stable, like std::stable_sort, but without its scratch buffer: the maps made per render are
+// small, and most arrive sorted or nearly so.
+void sort_small_stable(MapEntries& entries) {
+  for (std::size_t i = 1; i < entries.size(); ++i) {
+    if (!key_less(entries[i], entries[i - 1])) continue;
+    auto moving = std::move(entries[i]);
+    std::size_t j = i;
+    do {
+      entries[j] = std::move(entries[j - 1]);
+      --j;
+    } while (j > 0 && key_less(moving, entries[j - 1]));
+    entries[j] = std::move(moving);
+  }
+}
+
+constexpr std::size_t kSmallMap = 32;
+
+}  // namespace
+
 Value Value::map(MapEntries entries) {
-  std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-    return compare_values(a.first, b.first) < 0;
-  });
-  // Equal keys are adjacent now; keep the last value of each run.
-  if (entries.size() > 1) {
+  if (entries.size() <= kSmallMap)
+    sort_small_stable(entries);
+  else
+    std::stable_sort(entries.begin(), entries.end(), key_less);
+  // Equal keys are adjacent now; keep the last value of each run. Host maps rarely hold
+  // duplicates, so the entries are only rebuilt when there is one.
+  const auto equal_keys = [](const auto& a, const auto& b) {
+    return compare_values(a.first, b.first) == 0;
+  };
+  if (std::adjacent_find(entries.begin(), entries.end(), equal_keys) != entries.end()) {
     MapEntries out;
     out.reserve(entries.size());
     for (auto& e : entries) {

@@ -440,6 +440,31 @@ velloquin::Result<std::optional<std::int64_t>, Error> slice_part(const Value& v)
   return err(invalid_operation("cannot convert " + std::string(kind_name(v.kind())) + " to i64"));
 }
 
+// The first position and the end of a slice with a positive step, as Python clamps them.
+std::pair<std::size_t, std::size_t> forward_slice_bounds(std::size_t size,
+                                                         std::optional<std::int64_t> start,
+                                                         std::optional<std::int64_t> stop) {
+  const auto n = static_cast<std::int64_t>(size);
+  auto clamp = [&](std::optional<std::int64_t> v, std::int64_t dflt) {
+    if (!v) return dflt;
+    std::int64_t x = *v;
+    if (x < 0) x += n;
+    return std::clamp<std::int64_t>(x, 0, n);
+  };
+  return {static_cast<std::size_t>(clamp(start, 0)), static_cast<std::size_t>(clamp(stop, n))};
+}
+
+// Characters [first, end) of a text, copied in one piece: a step of one selects a contiguous
+// run, so there is no need to list every character's position.
+std::string character_run(std::string_view text, std::size_t first, std::size_t end) {
+  std::size_t at = 0;
+  std::size_t index = 0;
+  for (; index < first; ++index) at += utf8::char_len(text, at);
+  const std::size_t from = at;
+  for (; index < end; ++index) at += utf8::char_len(text, at);
+  return std::string(text.substr(from, at - from));
+}
+
 // The positions a Python slice selects from a sequence of `size` items.
 std::vector<std::size_t> slice_positions(std::size_t size, std::optional<std::int64_t> start,
                                          std::optional<std::int64_t> stop, std::int64_t step) {
@@ -453,8 +478,8 @@ std::vector<std::size_t> slice_positions(std::size_t size, std::optional<std::in
   };
   std::vector<std::size_t> out;
   if (step > 0) {
-    std::int64_t b = clamp(start, 0, 0, n), e = clamp(stop, n, 0, n);
-    for (std::int64_t i = b; i < e; i += step) out.push_back(static_cast<std::size_t>(i));
+    const auto [b, e] = forward_slice_bounds(size, start, stop);
+    for (std::size_t i = b; i < e; i += static_cast<std::size_t>(step)) out.push_back(i);
   } else {
     std::int64_t b = clamp(start, n - 1, -1, n - 1), e = clamp(stop, -1, -1, n - 1);
     for (std::int64_t i = b; i > e; i += step) out.push_back(static_cast<std::size_t>(i));
@@ -477,6 +502,10 @@ ValueResult slice(const Value& base, const Value& start, const Value& stop, cons
   if (base.is_none() || base.is_undefined()) return Value::seq({});
   if (base.is_string()) {
     std::string_view text = base.str();
+    if (stride == 1) {
+      const auto [first, end] = forward_slice_bounds(utf8::count(text), *s, *e);
+      return Value(first < end ? character_run(text, first, end) : std::string());
+    }
     std::vector<std::size_t> starts;
     for (std::size_t i = 0; i < text.size(); i += utf8::char_len(text, i)) starts.push_back(i);
     std::string out;

@@ -80,6 +80,15 @@ class DepthGuard {
 template <class Builder>
 using WalkResult = Result<typename Builder::Value, WalkError>;
 
+// A builder may take the expected number of items of a container it is about to fill; the
+// count is a hint only (the container may still change while it is walked).
+template <class Builder>
+void reserve_items(Builder& builder, typename Builder::Value& container, Py_ssize_t count) {
+  if constexpr (requires { builder.reserve(container, std::size_t{}); }) {
+    if (count > 0) builder.reserve(container, static_cast<std::size_t>(count));
+  }
+}
+
 template <class Builder>
 WalkResult<Builder> walk(Builder& builder, PyObject* object);
 
@@ -106,6 +115,7 @@ WalkResult<Builder> walk_sequence(Builder& builder, PyObject* object) {
   const Py_ssize_t length = PyObject_Size(object);
   if (length < 0) return err(from_python_exception());
   typename Builder::Value array = builder.array();
+  reserve_items(builder, array, length);
   for (Py_ssize_t i = 0; i < length; ++i) {
     OwnedRef item = OwnedRef::steal(PySequence_GetItem(object, i));
     if (!item) return err(from_python_exception());
@@ -146,6 +156,7 @@ inline Result<std::string, WalkError> key_text(PyObject* key) {
 template <class Builder>
 WalkResult<Builder> walk_dict(Builder& builder, PyObject* object) {
   typename Builder::Value result = builder.object();
+  reserve_items(builder, result, PyDict_Size(object));
   Py_ssize_t position = 0;
   PyObject* borrowed_key = nullptr;
   PyObject* borrowed_value = nullptr;

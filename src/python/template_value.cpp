@@ -59,9 +59,29 @@ struct TemplateValueBuilder {
   Node array() { return Node{Node::Kind::Seq, {}, {}, {}}; }
   void append(Node& array, Node item) { array.items.push_back(std::move(item).seal()); }
   Node object() { return Node{Node::Kind::Map, {}, {}, {}}; }
-  void insert(Node& object, std::string key, Node item) {
-    object.entries.emplace_back(jinja::Value(std::move(key)), std::move(item).seal());
+  void reserve(Node& container, std::size_t count) {
+    if (container.kind == Node::Kind::Seq)
+      container.items.reserve(count);
+    else
+      container.entries.reserve(count);
   }
+  void insert(Node& object, std::string key, Node item) {
+    object.entries.emplace_back(key_value(std::move(key)), std::move(item).seal());
+  }
+
+  // Lists of records repeat the same few keys; each distinct key becomes one shared engine
+  // string instead of one per record.
+  jinja::Value key_value(std::string key) {
+    for (const auto& [text, value] : keys) {
+      if (text == key) return value;
+    }
+    jinja::Value value(key);
+    if (keys.size() < kKeyCacheSize) keys.emplace_back(std::move(key), value);
+    return value;
+  }
+
+  static constexpr std::size_t kKeyCacheSize = 32;
+  std::vector<std::pair<std::string, jinja::Value>> keys;
 };
 
 }  // namespace
