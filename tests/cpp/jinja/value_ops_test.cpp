@@ -203,6 +203,12 @@ TEST(ValueOps, Slicing) {
       {Value("hello"), Value(-3), Value(), Value(), "llo"},
       {Value("hello"), Value(10), none, none, ""},
       {Value("héllo"), Value(1), Value(3), none, "él"},
+      // Step one copies a run of whole characters: multi-byte ones at either end, negative
+      // bounds counted in characters, and bounds past the end.
+      {Value("日本語テキスト"), Value(-4), Value(-1), Value(1), "テキス"},
+      {Value("a😀b😀c"), Value(1), Value(4), none, "😀b😀"},
+      {Value("a😀b😀c"), Value(-2), Value(100), none, "😀c"},
+      {Value("ñ"), Value(1), none, none, ""},
       {json("[1, 2, 3, 4, 5]"), Value(4), Value(1), Value(-2), "[5, 3]"},
       {json("[1, 2, 3]"), Value(-10), Value(10), none, "[1, 2, 3]"},
       {json("[1, 2, 3]"), Value(-10), none, Value(-1), "[]"},
