@@ -86,8 +86,7 @@ TEST(Analysis, ReadsTheReferenceWouldMiss) {
 TEST(Analysis, NestedModeReportsRootsToo) {
   Environment env;
   ASSERT_TRUE(env.add_template("kernel", "{{ a.b.c }}").ok());
-  EXPECT_EQ((*env.get_template("kernel"))->undeclared_variables(true),
-            std::set<std::string>{"a"});
+  EXPECT_EQ((*env.get_template("kernel"))->undeclared_variables(true), std::set<std::string>{"a"});
 }
 
 TEST(Analysis, GlobalNamesOfAFreshEnvironment) {
