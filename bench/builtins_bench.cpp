@@ -5,12 +5,11 @@
 // trim, replace, length, tojson, indent, first, sort. Figures are best-of-five runs, per call,
 // in processor time of this thread: the machine is shared, and wall-clock time would mostly
 // measure the other processes.
-#include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "bench_timing.h"
 #include "jinja/environment.h"
 #include "jinja/template.h"
 
@@ -18,21 +17,10 @@ namespace {
 
 namespace jinja = velloquin::jinja;
 
-double thread_ns() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) * 1e9 + static_cast<double>(ts.tv_nsec);
-}
-
+// Processor time of this thread per call: wall-clock time would mostly measure the others.
 template <class Body>
 double best_ns_per_call(int iterations, Body&& body) {
-  double best = 1e300;
-  for (int run = 0; run < 5; ++run) {
-    const double start = thread_ns();
-    for (int i = 0; i < iterations; ++i) body();
-    best = std::min(best, (thread_ns() - start) / iterations);
-  }
-  return best;
+  return velloquin::bench::best_per_call(iterations, body).cpu_ns;
 }
 
 std::string prompt_template() {

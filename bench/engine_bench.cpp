@@ -3,66 +3,21 @@
 // The kernel builds a fresh environment and compiles its template on every render, so both
 // halves count. The template is about 2 KB of prose with a loop over 50 items and a dozen
 // expressions (attribute lookups, loop counters, conditions, concatenation, arithmetic).
-// Figures are best-of-five wall-clock runs, per call.
-#include <algorithm>
-#include <chrono>
+// Figures are best-of-five runs, per call, by wall clock and by processor time.
 #include <cstdio>
-#include <ctime>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "bench_prompt.h"
+#include "bench_timing.h"
 #include "jinja/environment.h"
 #include "jinja/template.h"
 
 namespace {
 
 namespace jinja = velloquin::jinja;
-using Clock = std::chrono::steady_clock;
-
-struct Timing {
-  double wall_ns;
-  double cpu_ns;
-};
-
-double cpu_now_ns() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) * 1e9 + static_cast<double>(ts.tv_nsec);
-}
-
-// Best of five runs, per call, by wall clock and by processor time (the machine is shared, so
-// processor time is the steadier figure).
-template <class Body>
-Timing best_per_call(int iterations, Body&& body) {
-  Timing best{1e300, 1e300};
-  for (int run = 0; run < 5; ++run) {
-    const auto start = Clock::now();
-    const double cpu_start = cpu_now_ns();
-    for (int i = 0; i < iterations; ++i) body();
-    const double cpu = (cpu_now_ns() - cpu_start) / iterations;
-    const std::chrono::duration<double, std::nano> elapsed = Clock::now() - start;
-    best.wall_ns = std::min(best.wall_ns, elapsed.count() / iterations);
-    best.cpu_ns = std::min(best.cpu_ns, cpu);
-  }
-  return best;
-}
-
-std::string prompt_template() {
-  const std::string prose =
-      "You are a careful assistant. Answer the question below using only the context given, and "
-      "say so plainly when the context does not contain the answer. Keep the tone friendly. ";
-  std::string source;
-  source += "{# support desk prompt #}\n";
-  source += prose + "Customer: {{ customer.name }} ({{ customer.tier }})\n";
-  source += "Question: {{ question }}\n";
-  source += "{% for doc in documents %}{{ loop.index }}. {{ doc.title }}";
-  source += "{% if doc.score > 0.5 %} (relevant){% endif %}: {{ doc.body }}\n{% endfor %}";
-  source += prose + "Locale: {{ locale ~ '/' ~ region }}; {{ documents[0].title }}\n";
-  source += "{% set total = count * 2 + 1 %}Total: {{ total }}{{ ' more' if more else '' }}\n";
-  source += prose + "Signature: {{ agent.name }} -{{- ' ' ~ agent.team }}\n";
-  while (source.size() < 2048) source += prose;
-  return source;
-}
+using velloquin::bench::best_per_call;
+using velloquin::bench::Timing;
 
 nlohmann::json prompt_context() {
   nlohmann::json docs = nlohmann::json::array();
@@ -84,7 +39,7 @@ nlohmann::json prompt_context() {
 }  // namespace
 
 int main() {
-  const std::string source = prompt_template();
+  const std::string source = velloquin::bench::typical_prompt_template();
   const jinja::Value context = jinja::Value::from_json(prompt_context());
 
   jinja::Environment env;

@@ -2,31 +2,17 @@
 //
 // The rewrite runs once per guarded render over the arm source; both hashes run on every render.
 // Figures are best-of-five wall-clock runs, printed per call and per byte.
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <set>
 #include <string>
 
+#include "bench_timing.h"
 #include "core/hashing.h"
 #include "core/origin.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Runs `body` `iterations` times, five times over, and returns the best time per iteration in ns.
-template <class Body>
-double best_ns_per_call(int iterations, Body&& body) {
-  double best = 1e300;
-  for (int run = 0; run < 5; ++run) {
-    const auto start = Clock::now();
-    for (int i = 0; i < iterations; ++i) body();
-    const std::chrono::duration<double, std::nano> elapsed = Clock::now() - start;
-    best = std::min(best, elapsed.count() / iterations);
-  }
-  return best;
-}
+using velloquin::bench::best_ns_per_call;
 
 // A prompt of about 2 KB: prose with a dozen output expressions, half of them untrusted, plus a
 // loop and a comment the rewrite has to pass over.

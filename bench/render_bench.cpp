@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bench_prompt.h"
 #include "bench_timing.h"
 #include "core/json_text_reader.h"
 #include "core/render.h"
@@ -12,25 +13,6 @@
 namespace {
 
 using nlohmann::json;
-
-// The engine benchmark's prompt: about 2 KB of prose with a loop over 50 items and a dozen
-// expressions (attribute lookups, loop counters, conditions, concatenation, arithmetic).
-std::string typical_template() {
-  const std::string prose =
-      "You are a careful assistant. Answer the question below using only the context given, and "
-      "say so plainly when the context does not contain the answer. Keep the tone friendly. ";
-  std::string source;
-  source += "{# support desk prompt #}\n";
-  source += prose + "Customer: {{ customer.name }} ({{ customer.tier }})\n";
-  source += "Question: {{ question }}\n";
-  source += "{% for doc in documents %}{{ loop.index }}. {{ doc.title }}";
-  source += "{% if doc.score > 0.5 %} (relevant){% endif %}: {{ doc.body }}\n{% endfor %}";
-  source += prose + "Locale: {{ locale ~ '/' ~ region }}; {{ documents[0].title }}\n";
-  source += "{% set total = count * 2 + 1 %}Total: {{ total }}{{ ' more' if more else '' }}\n";
-  source += prose + "Signature: {{ agent.name }} -{{- ' ' ~ agent.team }}\n";
-  while (source.size() < 2048) source += prose;
-  return source;
-}
 
 json typical_context() {
   json documents = json::array();
@@ -65,7 +47,7 @@ json typical_definition(const std::string& body) {
 
 int main() {
   using namespace velloquin;
-  const std::string source = typical_template();
+  const std::string source = velloquin::bench::typical_prompt_template();
   auto definition = core::read_definition_from_json_text(typical_definition(source).dump());
   if (!definition) {
     std::fprintf(stderr, "definition: %s\n", definition.error().display().c_str());
