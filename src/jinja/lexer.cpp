@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "jinja/utf8.h"
+
 namespace velloquin::jinja {
 
 namespace {
@@ -85,24 +87,6 @@ std::size_t trimmed_end(std::string_view s) {
   return end;
 }
 
-void append_utf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -170,14 +154,14 @@ bool unescape(std::string_view body, std::string& out) {
           i += 6;
           unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
         }
-        append_utf8(out, unit);
+        utf8::append(out, unit);
         break;
       }
       case 'x': {
         std::uint32_t byte = 0;
         if (!read_hex(body, i, 2, byte)) return false;
         i += 2;
-        append_utf8(out, byte);
+        utf8::append(out, byte);
         break;
       }
       default:
@@ -188,7 +172,7 @@ bool unescape(std::string_view body, std::string& out) {
             ++i;
           }
           if (value > 255) return false;
-          append_utf8(out, value);
+          utf8::append(out, value);
         } else {
           out += '\\';
           out += e;
