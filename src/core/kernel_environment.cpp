@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/engine_error.h"
+#include "core/guard_filter.h"
 #include "jinja/environment.h"
 #include "jinja/template.h"
 
@@ -19,6 +20,22 @@ Result<const jinja::Template*, KernelError> compile_kernel_template(jinja::Envir
   auto fetched = environment.get_template(kKernelTemplateName);
   if (!fetched) return err(map_engine_error(std::move(fetched).error()));
   return *fetched;
+}
+
+KernelTemplate::KernelTemplate() = default;
+KernelTemplate::KernelTemplate(KernelTemplate&&) noexcept = default;
+KernelTemplate& KernelTemplate::operator=(KernelTemplate&&) noexcept = default;
+KernelTemplate::~KernelTemplate() = default;
+
+Result<KernelTemplate, KernelError> compile_kernel(std::string source, bool guarded) {
+  KernelTemplate made;
+  made.environment = std::make_unique<jinja::Environment>();
+  make_strict(*made.environment);
+  if (guarded) register_guard_filter(*made.environment);
+  auto compiled = compile_kernel_template(*made.environment, std::move(source));
+  if (!compiled) return err(std::move(compiled).error());
+  made.compiled = *compiled;
+  return made;
 }
 
 }  // namespace velloquin::core

@@ -2,6 +2,7 @@
 // about undefined values, holding one template named "kernel".
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -27,5 +28,19 @@ void make_strict(jinja::Environment& environment);
 // are classified into kernel error kinds.
 Result<const jinja::Template*, KernelError> compile_kernel_template(jinja::Environment& environment,
                                                                     std::string source);
+
+// A kernel environment with its one compiled template, which lives as long as the environment.
+struct KernelTemplate {
+  std::unique_ptr<jinja::Environment> environment;
+  const jinja::Template* compiled = nullptr;
+
+  KernelTemplate();
+  KernelTemplate(KernelTemplate&&) noexcept;
+  KernelTemplate& operator=(KernelTemplate&&) noexcept;
+  ~KernelTemplate();
+};
+
+// `source` compiled in a fresh strict environment, which has the guard filter when `guarded`.
+Result<KernelTemplate, KernelError> compile_kernel(std::string source, bool guarded);
 
 }  // namespace velloquin::core

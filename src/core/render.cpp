@@ -5,13 +5,12 @@
 #include <string>
 #include <utility>
 
+#include "core/compiled_arms.h"
 #include "core/engine_error.h"
-#include "core/guard_filter.h"
 #include "core/hashing.h"
 #include "core/kernel_environment.h"
 #include "core/origin.h"
 #include "core/variant.h"
-#include "jinja/environment.h"
 #include "jinja/template.h"
 
 namespace velloquin::core {
@@ -34,34 +33,58 @@ PreparedSource prepare_source(const PromptDefinition& definition, std::string_vi
   return {std::string(source), false};
 }
 
-}  // namespace
-
-Result<RenderResult, KernelError> render(const PromptDefinition& definition,
-                                         std::optional<std::string_view> variant,
-                                         jinja::Value context, const GuardConfig& guard) {
+// Both entry points: `compiled`, when given, was built from `definition`; an arm it holds is
+// rendered as it stands, any other is compiled here as it always was.
+Result<RenderResult, KernelError> render_arm(const PromptDefinition& definition,
+                                             const CompiledArms* compiled,
+                                             std::optional<std::string_view> variant,
+                                             jinja::Value context, const GuardConfig& guard) {
   auto arm = resolve_variant(definition, variant);
   if (!arm) return err(std::move(arm).error());
-  PreparedSource prepared = prepare_source(definition, arm->source, guard);
   // The override is judged before compiling, so a bad override wins over a bad template.
   auto advisory = build_guard_text(definition, guard);
   if (!advisory) return err(std::move(advisory).error());
 
-  jinja::Environment environment;
-  make_strict(environment);
-  if (prepared.guarded) register_guard_filter(environment);
-  auto compiled = compile_kernel_template(environment, std::move(prepared.text));
-  if (!compiled) return err(std::move(compiled).error());
-  auto text = (*compiled)->render(std::move(context));
+  const jinja::Template* kernel_template = nullptr;
+  if (compiled != nullptr) {
+    kernel_template = compiled->find(arm->label, guard.enabled && compiled->guard_acts());
+  }
+  KernelTemplate fresh;
+  if (kernel_template == nullptr) {
+    PreparedSource prepared = prepare_source(definition, arm->source, guard);
+    auto made = compile_kernel(std::move(prepared.text), prepared.guarded);
+    if (!made) return err(std::move(made).error());
+    fresh = std::move(made).value();
+    kernel_template = fresh.compiled;
+  }
+  auto text = kernel_template->render(std::move(context));
   if (!text) return err(map_engine_error(std::move(text).error()));
 
   RenderResult result;
   result.text = std::move(text).value();
   result.name = definition.name.str();
   result.variant = std::move(arm->label);
-  result.template_hash = sha256_hex(arm->source);  // the stored arm, never the rewrite
+  // The stored arm, never the rewrite.
+  const std::string* known_hash = compiled ? compiled->template_hash(result.variant) : nullptr;
+  result.template_hash = known_hash ? *known_hash : sha256_hex(arm->source);
   result.render_hash = sha256_hex(result.text);
   result.guard = std::move(advisory).value();
   return result;
+}
+
+}  // namespace
+
+Result<RenderResult, KernelError> render(const PromptDefinition& definition,
+                                         std::optional<std::string_view> variant,
+                                         jinja::Value context, const GuardConfig& guard) {
+  return render_arm(definition, nullptr, variant, std::move(context), guard);
+}
+
+Result<RenderResult, KernelError> render(const PromptDefinition& definition,
+                                         const CompiledArms& compiled,
+                                         std::optional<std::string_view> variant,
+                                         jinja::Value context, const GuardConfig& guard) {
+  return render_arm(definition, &compiled, variant, std::move(context), guard);
 }
 
 Result<RenderResult, KernelError> render(const PromptDefinition& definition,

@@ -23,6 +23,15 @@ Result<RenderResult, KernelError> render(const PromptDefinition& definition,
                                          std::optional<std::string_view> variant,
                                          jinja::Value context, const GuardConfig& guard);
 
+class CompiledArms;
+
+// The same, rendering from `compiled` (built from this very definition) instead of compiling:
+// the text, the hashes and every failure are those of the call above.
+Result<RenderResult, KernelError> render(const PromptDefinition& definition,
+                                         const CompiledArms& compiled,
+                                         std::optional<std::string_view> variant,
+                                         jinja::Value context, const GuardConfig& guard);
+
 // The same, with the context given as a JSON tree (objects become maps in key order).
 Result<RenderResult, KernelError> render(const PromptDefinition& definition,
                                          std::optional<std::string_view> variant,

@@ -1,9 +1,11 @@
 // The prompt library's immutable, fully validated prompt.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string_view>
 
+#include "core/compiled_arms.h"
 #include "core/prompt_definition.h"
 #include "jinja/result.h"
 #include "library/check.h"
@@ -36,6 +38,10 @@ class Prompt {
   const core::PromptDefinition& definition() const& { return definition_; }
   const core::PromptDefinition& definition() && = delete;
 
+  // Every arm compiled once at construction, for core::render to render from.
+  const core::CompiledArms& compiled_arms() const& { return *compiled_; }
+  const core::CompiledArms& compiled_arms() && = delete;
+
   // A new prompt from this one's definition with the overlay laid over it, checked in full.
   // This prompt is left as it is whatever happens.
   Result<Prompt, ConsumerError> derive_with(PromptOverlay overlay, MergeStrategy strategy) const;
@@ -43,12 +49,15 @@ class Prompt {
   // The advisory check; never fails.
   CheckReport check() const;
 
-  bool operator==(const Prompt&) const = default;
+  // Prompts are equal when their definitions are; the compiled arms follow from those.
+  bool operator==(const Prompt& other) const { return definition_ == other.definition_; }
 
  private:
-  explicit Prompt(core::PromptDefinition definition) : definition_(std::move(definition)) {}
+  explicit Prompt(core::PromptDefinition definition)
+      : definition_(std::move(definition)), compiled_(core::CompiledArms::build(definition_)) {}
 
   core::PromptDefinition definition_;
+  std::shared_ptr<const core::CompiledArms> compiled_;
 };
 
 }  // namespace velloquin::prompt

@@ -40,7 +40,8 @@ Result<std::string, ConsumerError> render_entry(PyObject* prompt,
   }
   const std::optional<std::string_view> arm =
       variant ? std::optional<std::string_view>(*variant) : std::nullopt;
-  auto rendered = core::render(state.inner.definition(), arm, value, core::GuardConfig{});
+  auto rendered = core::render(state.inner.definition(), state.inner.compiled_arms(), arm,
+                               jinja::Value::from_json(value), core::GuardConfig{});
   if (!rendered) return err(ConsumerError::from_kernel(std::move(rendered).error()));
   return std::move(rendered->text);
 }

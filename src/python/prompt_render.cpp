@@ -101,8 +101,8 @@ PyObject* render(PyObject* self, PyObject* args, PyObject* kwargs) {
   auto value = to_template_value(validated->get());
   if (!value) return consumer_error_to_pyerr(std::move(value).error()).raise();
 
-  auto rendered = core::render(state.inner.definition(), arguments.variant,
-                               std::move(value).value(), arguments.guard);
+  auto rendered = core::render(state.inner.definition(), state.inner.compiled_arms(),
+                               arguments.variant, std::move(value).value(), arguments.guard);
   if (!rendered) {
     return consumer_error_to_pyerr(
                ConsumerError::from_kernel_revealing(std::move(rendered).error(), arguments.reveal))

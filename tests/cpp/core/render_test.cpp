@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/compiled_arms.h"
 #include "core/guard_filter.h"
 #include "core/hashing.h"
 #include "core/kernel_definitions.h"
@@ -202,6 +203,55 @@ TEST(Render, SameInputsGiveTheSameResult) {
       }
     }
   }
+}
+
+// Rendering from arms compiled ahead gives exactly what compiling afresh gives: texts, hashes,
+// advisories and failures, for every arm and both guard settings. The definitions include arms
+// that do not compile, which the compiled arms leave out.
+TEST(Render, CompiledArmsGiveWhatAFreshCompileGives) {
+  std::vector<Case> cases = Cases();
+  const PromptDefinition arms = definition("Hi {{ x }}\n", kUntrustedX,
+                                           R"({"v": {"body": "V {{ t }}"}, "w": {"body": "{{"}})");
+  const json context = {{"x", "a<b"}, {"t", "<t>"}};
+  for (std::optional<std::string_view> variant :
+       {std::optional<std::string_view>(), std::optional<std::string_view>("default"),
+        std::optional<std::string_view>("v"), std::optional<std::string_view>("w"),
+        std::optional<std::string_view>("nope")}) {
+    for (const GuardConfig& guard : {kOff, kOn, kOnBadOverride}) {
+      cases.push_back({"arms of one definition", arms, variant, context, guard, text("")});
+    }
+  }
+  for (const Case& c : cases) {
+    const auto compiled = CompiledArms::build(c.definition);
+    const jinja::Value value = jinja::Value::from_json(c.context);
+    auto fresh = render(c.definition, c.variant, value, c.guard);
+    auto ahead = render(c.definition, *compiled, c.variant, value, c.guard);
+    ASSERT_EQ(fresh.ok(), ahead.ok()) << c.what;
+    if (fresh.ok()) {
+      EXPECT_EQ(*fresh, *ahead) << c.what;
+    } else {
+      EXPECT_EQ(fresh.error(), ahead.error()) << c.what;
+    }
+  }
+}
+
+TEST(Render, CompiledArmsHoldEveryArmThatCompiles) {
+  const PromptDefinition d = definition("{{ x }}", kUntrustedX,
+                                        R"({"v": {"body": "{{ t }}"}, "w": {"body": "{% if %}"}})");
+  const auto compiled = CompiledArms::build(d);
+  EXPECT_TRUE(compiled->guard_acts());
+  for (bool guarded : {false, true}) {
+    EXPECT_NE(compiled->find("default", guarded), nullptr) << guarded;
+    EXPECT_NE(compiled->find("v", guarded), nullptr) << guarded;
+    EXPECT_EQ(compiled->find("w", guarded), nullptr) << guarded;
+    EXPECT_EQ(compiled->find("nope", guarded), nullptr) << guarded;
+  }
+  ASSERT_NE(compiled->template_hash("v"), nullptr);
+  EXPECT_EQ(*compiled->template_hash("v"), sha256_hex("{{ t }}"));
+
+  const auto trusted = CompiledArms::build(definition("{{ t }}", kTrustedOnly));
+  EXPECT_FALSE(trusted->guard_acts());
+  EXPECT_EQ(trusted->find("default", true), nullptr);  // the guard never acts: nothing to hold
 }
 
 // ---- no value can forge a delimiter ----------------------------------------------------------
