@@ -91,6 +91,8 @@ struct JsonBuilder {
   void insert(Value& object, std::string key, Value item) {
     object[std::move(key)] = std::move(item);
   }
+
+  int depth = 0;
 };
 
 OwnedRef string_object(const std::string& text) {

@@ -14,6 +14,7 @@
 //     void append(Value& array, Value item);
 //     Value object();
 //     void insert(Value& object, std::string key, Value item);
+//     int depth = 0;  // containers entered: the walk keeps it
 //   };
 #pragma once
 
@@ -61,20 +62,36 @@ inline constexpr std::string_view kOutOfRange = "JSON number out of range";
 inline constexpr std::string_view kBytes =
     "invalid type: byte array, expected any valid JSON value";
 
-// Bounds the depth of nesting by the interpreter's own recursion limit, so that deeply nested
-// or self-containing data fails with RecursionError instead of exhausting the C stack.
+// Bounds the depth of nesting, so that deeply nested or self-containing data fails with
+// RecursionError instead of exhausting the C stack. The interpreter's own limit on C recursion
+// (10,000 levels in CPython 3.13) allows more levels than a thread's stack holds frames of a
+// walk, so a walk also keeps its own count, well inside any stack; past it the error is the
+// interpreter's, word for word.
+inline constexpr int kMaxWalkDepth = 1000;
+
 class DepthGuard {
  public:
   explicit DepthGuard(const char* where) : entered_(Py_EnterRecursiveCall(where) == 0) {}
+  DepthGuard(const char* where, int& depth) : depth_(&depth) {
+    if (depth >= kMaxWalkDepth) {
+      PyErr_Format(PyExc_RecursionError, "maximum recursion depth exceeded%s", where);
+      return;
+    }
+    entered_ = Py_EnterRecursiveCall(where) == 0;
+    if (entered_) ++depth;
+  }
   ~DepthGuard() {
-    if (entered_) Py_LeaveRecursiveCall();
+    if (!entered_) return;
+    if (depth_ != nullptr) --*depth_;
+    Py_LeaveRecursiveCall();
   }
   DepthGuard(const DepthGuard&) = delete;
   DepthGuard& operator=(const DepthGuard&) = delete;
   bool entered() const { return entered_; }
 
  private:
-  bool entered_;
+  int* depth_ = nullptr;
+  bool entered_ = false;
 };
 
 template <class Builder>
@@ -93,6 +110,17 @@ template <class Builder>
 WalkResult<Builder> walk(Builder& builder, PyObject* object);
 
 template <class Builder>
+WalkResult<Builder> walk_string(Builder& builder, PyObject* object);
+
+// An item of a container. Exact str items, the bulk of validated data, go straight to the
+// string; the rest take the general walk. Inlined, so the walk's recursion adds no frame.
+template <class Builder>
+[[gnu::always_inline]] inline WalkResult<Builder> walk_item(Builder& builder, PyObject* object) {
+  if (Py_IS_TYPE(object, &PyUnicode_Type)) return walk_string(builder, object);
+  return walk(builder, object);
+}
+
+template <class Builder>
 WalkResult<Builder> walk_integer(Builder& builder, PyObject* object) {
   int overflow = 0;
   const long long value = PyLong_AsLongLongAndOverflow(object, &overflow);
@@ -109,6 +137,13 @@ WalkResult<Builder> walk_integer(Builder& builder, PyObject* object) {
   return err(integer_out_of_range(object, overflow > 0));
 }
 
+// The item at `index`, a new reference: a list's own accessor for lists (no protocol lookup),
+// the sequence protocol for everything else. Both fail alike when the list has shrunk meanwhile.
+inline OwnedRef sequence_item(PyObject* object, Py_ssize_t index) {
+  if (PyList_CheckExact(object)) return OwnedRef::borrow(PyList_GetItem(object, index));
+  return OwnedRef::steal(PySequence_GetItem(object, index));
+}
+
 // Lists, tuples and other sequences: the length first, then each item by index.
 template <class Builder>
 WalkResult<Builder> walk_sequence(Builder& builder, PyObject* object) {
@@ -117,9 +152,9 @@ WalkResult<Builder> walk_sequence(Builder& builder, PyObject* object) {
   typename Builder::Value array = builder.array();
   reserve_items(builder, array, length);
   for (Py_ssize_t i = 0; i < length; ++i) {
-    OwnedRef item = OwnedRef::steal(PySequence_GetItem(object, i));
+    OwnedRef item = sequence_item(object, i);
     if (!item) return err(from_python_exception());
-    WalkResult<Builder> converted = walk(builder, item.get());
+    WalkResult<Builder> converted = walk_item(builder, item.get());
     if (!converted) return converted;
     builder.append(array, std::move(converted).value());
   }
@@ -141,13 +176,26 @@ WalkResult<Builder> walk_set(Builder& builder, PyObject* object) {
   return array;
 }
 
-// The key's text, or the failure for a key that is not a str.
-inline Result<std::string, WalkError> key_text(PyObject* key) {
+// The key's text, borrowed from the key (valid while it lives), or the failure for a key that
+// is not a str.
+inline Result<std::string_view, WalkError> key_text(PyObject* key) {
   if (!PyUnicode_Check(key)) return err(WalkError{std::string(kKeysMustBeStr), {}});
   Py_ssize_t size = 0;
   const char* data = PyUnicode_AsUTF8AndSize(key, &size);
   if (data == nullptr) return err(from_python_exception());
-  return std::string(data, static_cast<std::size_t>(size));
+  return std::string_view(data, static_cast<std::size_t>(size));
+}
+
+// Adds one entry. A builder may take the key object as well as its text (to recognise a key it
+// has met before by identity); the others get the text as a string of their own.
+template <class Builder>
+void insert_entry(Builder& builder, typename Builder::Value& object, PyObject* key,
+                  std::string_view text, typename Builder::Value item) {
+  if constexpr (requires { builder.insert_keyed(object, key, text, std::move(item)); }) {
+    builder.insert_keyed(object, key, text, std::move(item));
+  } else {
+    builder.insert(object, std::string(text), std::move(item));
+  }
 }
 
 // Plain dicts, the common case, without the key and value lists. Each entry is held while it
@@ -165,9 +213,9 @@ WalkResult<Builder> walk_dict(Builder& builder, PyObject* object) {
     OwnedRef value = OwnedRef::borrow(borrowed_value);
     auto text = key_text(key.get());
     if (!text) return err(std::move(text).error());
-    WalkResult<Builder> converted = walk(builder, value.get());
+    WalkResult<Builder> converted = walk_item(builder, value.get());
     if (!converted) return converted;
-    builder.insert(result, std::move(text).value(), std::move(converted).value());
+    insert_entry(builder, result, key.get(), *text, std::move(converted).value());
   }
   return result;
 }
@@ -191,7 +239,7 @@ WalkResult<Builder> walk_mapping(Builder& builder, PyObject* object) {
     if (!value) return err(from_python_exception());
     WalkResult<Builder> converted = walk(builder, value.get());
     if (!converted) return converted;
-    builder.insert(result, std::move(text).value(), std::move(converted).value());
+    insert_entry(builder, result, key.get(), *text, std::move(converted).value());
   }
   return result;
 }
@@ -207,7 +255,7 @@ WalkResult<Builder> walk_string(Builder& builder, PyObject* object) {
 // The cheap exact-type checks come first, then the abstract sequence and mapping protocols.
 template <class Builder>
 WalkResult<Builder> walk(Builder& builder, PyObject* object) {
-  DepthGuard depth(" while converting a Python value");
+  DepthGuard depth(" while converting a Python value", builder.depth);
   if (!depth.entered()) return err(from_python_exception());
 
   if (object == Py_None) return builder.null();

@@ -65,23 +65,33 @@ struct TemplateValueBuilder {
     else
       container.entries.reserve(count);
   }
-  void insert(Node& object, std::string key, Node item) {
-    object.entries.emplace_back(key_value(std::move(key)), std::move(item).seal());
+  void insert_keyed(Node& object, PyObject* key, std::string_view text, Node item) {
+    object.entries.emplace_back(key_value(key, text), std::move(item).seal());
   }
 
-  // Lists of records repeat the same few keys; each distinct key becomes one shared engine
-  // string instead of one per record.
-  jinja::Value key_value(std::string key) {
-    for (const auto& [text, value] : keys) {
-      if (text == key) return value;
+  // Lists of records repeat the same few keys, usually as the very same str objects; each
+  // distinct key becomes one shared engine string instead of one per record. A key is found by
+  // identity first (the cache holds a reference, so the object cannot be replaced by another at
+  // the same address), then by text.
+  jinja::Value key_value(PyObject* key, std::string_view text) {
+    for (const CachedKey& cached : keys) {
+      if (cached.object.get() == key) return cached.value;
     }
-    jinja::Value value(key);
-    if (keys.size() < kKeyCacheSize) keys.emplace_back(std::move(key), value);
+    for (const CachedKey& cached : keys) {
+      if (cached.value.str() == text) return cached.value;
+    }
+    jinja::Value value(text);
+    if (keys.size() < kKeyCacheSize) keys.push_back({OwnedRef::borrow(key), value});
     return value;
   }
 
+  struct CachedKey {
+    OwnedRef object;
+    jinja::Value value;
+  };
   static constexpr std::size_t kKeyCacheSize = 32;
-  std::vector<std::pair<std::string, jinja::Value>> keys;
+  std::vector<CachedKey> keys;
+  int depth = 0;
 };
 
 }  // namespace

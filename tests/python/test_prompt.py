@@ -199,6 +199,12 @@ def test_a_non_callable_model_dump_json_means_plain_data():
     assert Prompt(DictWithAttribute(shape(name="plain"))).name == "plain"
 
 
+def self_containing():
+    record = {}
+    record["again"] = record
+    return record
+
+
 @pytest.mark.parametrize(
     "bad, message",
     [
@@ -208,8 +214,11 @@ def test_a_non_callable_model_dump_json_means_plain_data():
         ({1: "x"}, "dict keys must have type str"),
         (shape(name=object()), "unsupported type object"),
         (shape(name=2**70), "JSON number out of range"),
+        (shape(metadata=self_containing()),
+         "RecursionError: maximum recursion depth exceeded while converting a Python value"),
     ],
-    ids=["model-class", "non-str-dump", "lookup-raises", "int-key", "object", "big-int"],
+    ids=["model-class", "non-str-dump", "lookup-raises", "int-key", "object", "big-int",
+         "self-containing"],
 )
 def test_shapes_that_cannot_become_json_text(bad, message):
     with pytest.raises(LoadError) as caught:

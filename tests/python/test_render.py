@@ -164,6 +164,54 @@ def test_validated_data_that_cannot_be_converted_is_a_load_error(prompt, dumped,
     assert str(caught.value) == "failed to load prompt definition: " + message
 
 
+def self_containing_list():
+    items = []
+    items.append(items)
+    return items
+
+
+def self_containing_dict():
+    record = {}
+    record["self"] = record
+    return record
+
+
+def deeply_nested(levels):
+    top = []
+    current = top
+    for _ in range(levels):
+        inner = {"k": []}
+        current.append(inner)
+        current = inner["k"]
+    return top
+
+
+@pytest.mark.parametrize(
+    "value",
+    [self_containing_list(), self_containing_dict(), (self_containing_list(),), deeply_nested(100_000)],
+    ids=["list", "dict", "tuple", "100k levels"],
+)
+def test_data_nested_without_end_fails_with_a_recursion_error(prompt, value):
+    # The interpreter's limit on C recursion allows more levels than a thread's stack holds
+    # frames of the conversion: these must fail cleanly, never crash.
+    with pytest.raises(LoadError) as caught:
+        prompt.render(dumping({"title": value}))
+    assert rows_of(caught) == [
+        (
+            "",
+            "load",
+            "could not marshal Python value: RecursionError: maximum recursion depth exceeded"
+            " while converting a Python value",
+        )
+    ]
+
+
+def test_data_nested_a_few_hundred_levels_still_renders():
+    nested = Prompt({"name": "n", "role": "user", "body": "{{ x | length }}",
+                     "variables": {"x": {"type": "array", "trusted": True}}})
+    assert nested.render(dumping({"x": deeply_nested(400)})).text == "1"
+
+
 # --- arguments ---------------------------------------------------------------------------------
 
 
