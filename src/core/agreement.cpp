@@ -16,16 +16,17 @@ Result<Agreement, KernelError> required_roots(const PromptDefinition& definition
   auto arm = resolve_variant(definition, variant);
   if (!arm) return err(std::move(arm).error());
   // Compiled exactly as an unguarded render compiles it, so both fail alike.
-  jinja::Environment environment;
-  make_strict(environment);
-  auto compiled = compile_kernel_template(environment, std::string(arm->source));
+  auto compiled = compile_kernel(std::string(arm->source), /*guarded=*/false);
   if (!compiled) return err(std::move(compiled).error());
+  return Agreement{std::move(arm->label), template_roots(*compiled)};
+}
 
-  std::set<std::string> roots = (*compiled)->undeclared_variables(false);
+std::set<std::string> template_roots(const KernelTemplate& compiled) {
+  std::set<std::string> roots = compiled.compiled->undeclared_variables(false);
   // Whatever the engine provides itself needs no declaration; asked of the environment, so a
   // global the engine adds later is covered too.
-  for (const std::string& global : environment.global_names()) roots.erase(global);
-  return Agreement{std::move(arm->label), std::move(roots)};
+  for (const std::string& global : compiled.environment->global_names()) roots.erase(global);
+  return roots;
 }
 
 }  // namespace velloquin::core

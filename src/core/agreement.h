@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/kernel_environment.h"
 #include "core/kernel_error.h"
 #include "core/prompt_definition.h"
 #include "jinja/result.h"
@@ -23,5 +24,8 @@ struct Agreement {
 // the root names the template reads before (or without) assigning them.
 Result<Agreement, KernelError> required_roots(const PromptDefinition& definition,
                                               std::optional<std::string_view> variant);
+
+// The root names of a template already compiled as an unguarded render compiles it.
+std::set<std::string> template_roots(const KernelTemplate& compiled);
 
 }  // namespace velloquin::core

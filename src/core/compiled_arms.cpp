@@ -43,10 +43,11 @@ const CompiledArms::Arm* CompiledArms::arm(std::string_view label) const {
   return nullptr;
 }
 
-const jinja::Template* CompiledArms::find(std::string_view label, bool guarded) const {
+const KernelTemplate* CompiledArms::find(std::string_view label, bool guarded) const {
   const Arm* found = arm(label);
   if (found == nullptr) return nullptr;
-  return guarded ? found->guarded.compiled : found->unguarded.compiled;
+  const KernelTemplate& held = guarded ? found->guarded : found->unguarded;
+  return held.compiled == nullptr ? nullptr : &held;
 }
 
 const std::string* CompiledArms::template_hash(std::string_view label) const {

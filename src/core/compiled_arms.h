@@ -25,8 +25,8 @@ class CompiledArms {
   // Whether the guard, once enabled, rewrites anything: some variable is untrusted.
   bool guard_acts() const { return guard_acts_; }
 
-  // The arm's compiled template, or nullptr when it is not held.
-  const jinja::Template* find(std::string_view label, bool guarded) const;
+  // The arm compiled, or nullptr when it is not held.
+  const KernelTemplate* find(std::string_view label, bool guarded) const;
   // The digest of the arm's stored source, or nullptr for an unknown label.
   const std::string* template_hash(std::string_view label) const;
 

@@ -47,7 +47,9 @@ Result<RenderResult, KernelError> render_arm(const PromptDefinition& definition,
 
   const jinja::Template* kernel_template = nullptr;
   if (compiled != nullptr) {
-    kernel_template = compiled->find(arm->label, guard.enabled && compiled->guard_acts());
+    const KernelTemplate* held =
+        compiled->find(arm->label, guard.enabled && compiled->guard_acts());
+    if (held != nullptr) kernel_template = held->compiled;
   }
   KernelTemplate fresh;
   if (kernel_template == nullptr) {

@@ -21,10 +21,11 @@ Result<Prompt, ConsumerError> construct_read(Result<core::PromptDefinition, Read
 }  // namespace
 
 Result<Prompt, ConsumerError> Prompt::create(core::PromptDefinition definition) {
-  if (auto checked = check_construction(definition); !checked) {
+  std::shared_ptr<const core::CompiledArms> compiled = core::CompiledArms::build(definition);
+  if (auto checked = check_construction(definition, *compiled); !checked) {
     return err(std::move(checked).error());
   }
-  return Prompt(std::move(definition));
+  return Prompt(std::move(definition), std::move(compiled));
 }
 
 Result<Prompt, ConsumerError> Prompt::from_json(std::string_view text) {

@@ -53,8 +53,8 @@ class Prompt {
   bool operator==(const Prompt& other) const { return definition_ == other.definition_; }
 
  private:
-  explicit Prompt(core::PromptDefinition definition)
-      : definition_(std::move(definition)), compiled_(core::CompiledArms::build(definition_)) {}
+  Prompt(core::PromptDefinition definition, std::shared_ptr<const core::CompiledArms> compiled)
+      : definition_(std::move(definition)), compiled_(std::move(compiled)) {}
 
   core::PromptDefinition definition_;
   std::shared_ptr<const core::CompiledArms> compiled_;
