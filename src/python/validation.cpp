@@ -7,6 +7,7 @@
 
 #include "library/error.h"
 #include "python/error_reporting.h"
+#include "python/once_cell.h"
 
 namespace velloquin::python {
 namespace {
@@ -158,16 +159,35 @@ PendingError validation_failure(PendingError raised) {
   return consumer_error_to_pyerr(ConsumerError::Validation{std::move(rows)});
 }
 
+// The names every render calls by, made once: a render must not build and intern them anew.
+OnceCell model_validate_name;
+OnceCell model_dump_name;
+OnceCell json_text;
+OnceCell mode_keyword_names;
+
+PyObject* interned(OnceCell& cell, const char* text) {
+  return cell.get([text] { return PyUnicode_InternFromString(text); });
+}
+
+// The keyword names of model_dump(mode=...).
+PyObject* mode_keyword() {
+  return mode_keyword_names.get([] { return Py_BuildValue("(s)", "mode"); });
+}
+
 }  // namespace
 
 Result<OwnedRef, PendingError> dump_json(PyObject* object) {
-  OwnedRef method = OwnedRef::steal(PyObject_GetAttrString(object, "model_dump"));
-  if (!method) return err(PendingError::take_current());
-  OwnedRef no_args = OwnedRef::steal(PyTuple_New(0));
-  if (!no_args) return err(PendingError::take_current());
-  OwnedRef kwargs = OwnedRef::steal(Py_BuildValue("{s:s}", "mode", "json"));
-  if (!kwargs) return err(PendingError::take_current());
-  OwnedRef dumped = OwnedRef::steal(PyObject_Call(method.get(), no_args.get(), kwargs.get()));
+  PyObject* name = interned(model_dump_name, "model_dump");
+  PyObject* json = interned(json_text, "json");
+  PyObject* keywords = mode_keyword();
+  if (name == nullptr || json == nullptr || keywords == nullptr) {
+    return err(PendingError::take_current());
+  }
+  // object.model_dump(mode="json"), looked up and called as Python code would.
+  // The leading slot is the callee's to use (PY_VECTORCALL_ARGUMENTS_OFFSET).
+  PyObject* arguments[] = {nullptr, object, json};
+  OwnedRef dumped = OwnedRef::steal(
+      PyObject_VectorcallMethod(name, arguments + 1, 1 | PY_VECTORCALL_ARGUMENTS_OFFSET, keywords));
   if (!dumped) return err(PendingError::take_current());
   return dumped;
 }
@@ -184,8 +204,11 @@ Result<OwnedRef, PendingError> validate_in_python(PyObject* model, PyObject* dat
     if (!dumped) return err(std::move(dumped).error());
     payload = std::move(dumped).value();
   }
-  OwnedRef validated =
-      OwnedRef::steal(PyObject_CallMethod(model_class.get(), "model_validate", "O", payload.get()));
+  PyObject* name = interned(model_validate_name, "model_validate");
+  if (name == nullptr) return err(PendingError::take_current());
+  PyObject* arguments[] = {nullptr, model_class.get(), payload.get()};
+  OwnedRef validated = OwnedRef::steal(
+      PyObject_VectorcallMethod(name, arguments + 1, 2 | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
   if (!validated) return err(validation_failure(PendingError::take_current()));
   return dump_json(validated.get());
 }
