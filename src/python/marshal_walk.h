@@ -109,16 +109,23 @@ void reserve_items(Builder& builder, typename Builder::Value& container, Py_ssiz
 template <class Builder>
 WalkResult<Builder> walk(Builder& builder, PyObject* object);
 
-template <class Builder>
-WalkResult<Builder> walk_string(Builder& builder, PyObject* object);
-
-// An item of a container. Exact str items, the bulk of validated data, go straight to the
-// string; the rest take the general walk. Inlined, so the walk's recursion adds no frame.
-template <class Builder>
-[[gnu::always_inline]] inline WalkResult<Builder> walk_item(Builder& builder, PyObject* object) {
-  if (Py_IS_TYPE(object, &PyUnicode_Type)) return walk_string(builder, object);
-  return walk(builder, object);
+// The UTF-8 text of a str, borrowed from it (valid while it lives).
+inline Result<std::string_view, WalkError> str_utf8(PyObject* object) {
+  Py_ssize_t size = 0;
+  const char* data = PyUnicode_AsUTF8AndSize(object, &size);
+  if (data == nullptr) return err(from_python_exception());
+  return std::string_view(data, static_cast<std::size_t>(size));
 }
+
+// Exact str items are the bulk of validated data. A builder that takes their text straight
+// into the container being filled (append_text, insert_text) is handed it without a value of
+// its own in between; the others get it through string().
+template <class Builder>
+concept TakesText = requires(Builder& builder, typename Builder::Value& container, PyObject* key,
+                             std::string_view text) {
+  builder.append_text(container, text);
+  builder.insert_text(container, key, text, text);
+};
 
 template <class Builder>
 WalkResult<Builder> walk_integer(Builder& builder, PyObject* object) {
@@ -154,7 +161,15 @@ WalkResult<Builder> walk_sequence(Builder& builder, PyObject* object) {
   for (Py_ssize_t i = 0; i < length; ++i) {
     OwnedRef item = sequence_item(object, i);
     if (!item) return err(from_python_exception());
-    WalkResult<Builder> converted = walk_item(builder, item.get());
+    if constexpr (TakesText<Builder>) {
+      if (Py_IS_TYPE(item.get(), &PyUnicode_Type)) {
+        auto text = str_utf8(item.get());
+        if (!text) return err(std::move(text).error());
+        builder.append_text(array, *text);
+        continue;
+      }
+    }
+    WalkResult<Builder> converted = walk(builder, item.get());
     if (!converted) return converted;
     builder.append(array, std::move(converted).value());
   }
@@ -213,7 +228,15 @@ WalkResult<Builder> walk_dict(Builder& builder, PyObject* object) {
     OwnedRef value = OwnedRef::borrow(borrowed_value);
     auto text = key_text(key.get());
     if (!text) return err(std::move(text).error());
-    WalkResult<Builder> converted = walk_item(builder, value.get());
+    if constexpr (TakesText<Builder>) {
+      if (Py_IS_TYPE(value.get(), &PyUnicode_Type)) {
+        auto utf8 = str_utf8(value.get());
+        if (!utf8) return err(std::move(utf8).error());
+        builder.insert_text(result, key.get(), *text, *utf8);
+        continue;
+      }
+    }
+    WalkResult<Builder> converted = walk(builder, value.get());
     if (!converted) return converted;
     insert_entry(builder, result, key.get(), *text, std::move(converted).value());
   }
@@ -246,10 +269,9 @@ WalkResult<Builder> walk_mapping(Builder& builder, PyObject* object) {
 
 template <class Builder>
 WalkResult<Builder> walk_string(Builder& builder, PyObject* object) {
-  Py_ssize_t size = 0;
-  const char* data = PyUnicode_AsUTF8AndSize(object, &size);
-  if (data == nullptr) return err(from_python_exception());
-  return builder.string(std::string_view(data, static_cast<std::size_t>(size)));
+  auto text = str_utf8(object);
+  if (!text) return err(std::move(text).error());
+  return builder.string(*text);
 }
 
 // The cheap exact-type checks come first, then the abstract sequence and mapping protocols.

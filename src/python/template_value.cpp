@@ -65,6 +65,10 @@ struct TemplateValueBuilder {
     else
       container.entries.reserve(count);
   }
+  void append_text(Node& array, std::string_view utf8) { array.items.emplace_back(utf8); }
+  void insert_text(Node& object, PyObject* key, std::string_view text, std::string_view utf8) {
+    object.entries.emplace_back(key_value(key, text), jinja::Value(utf8));
+  }
   void insert_keyed(Node& object, PyObject* key, std::string_view text, Node item) {
     object.entries.emplace_back(key_value(key, text), std::move(item).seal());
   }
