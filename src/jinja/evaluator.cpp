@@ -52,6 +52,14 @@ BinaryOp to_binary(ArithOp op) {
   return BinaryOp::Pow;
 }
 
+// What a loop walks: a sequence's own items where it has them (shared, not copied), else the
+// items iteration yields.
+Result<std::shared_ptr<const std::vector<Value>>, Error> loop_items(const Value& iterable) {
+  if (auto shared = iterable.shared_items()) return shared;
+  VQ_TRY(std::vector<Value> items, collect(iterable));
+  return std::make_shared<const std::vector<Value>>(std::move(items));
+}
+
 bool unpackable(const Value& v) {
   if (v.is_seq_like() || v.is_map()) return true;
   if (const Object* o = v.object_ptr()) return o->kind() != ValueKind::Plain;
@@ -384,10 +392,10 @@ Result<void, Error> Evaluator::render_autoescape(const AutoEscapeStmt& stmt, std
 Result<void, Error> Evaluator::render_for(const ForStmt& stmt, std::string& out) {
   VQ_TRY(Value iterable, eval(*stmt.iter));
   VQ_CHECK(located(check_defined(iterable), stmt.iter->line));
-  auto items = collect(iterable);
-  if (!items.ok()) return err(at_line(std::move(items).error(), stmt.iter->line));
+  auto collected = loop_items(iterable);
+  if (!collected.ok()) return err(at_line(std::move(collected).error(), stmt.iter->line));
+  std::shared_ptr<const std::vector<Value>> shared = std::move(collected).value();
   bool length_known = known_length(iterable).has_value();
-  auto shared = std::make_shared<std::vector<Value>>(std::move(items).value());
 
   if (stmt.filter) {
     // The condition sees the loop variables but still the enclosing `loop`.
@@ -405,7 +413,7 @@ Result<void, Error> Evaluator::render_for(const ForStmt& stmt, std::string& out)
     }();
     pop_frame();
     VQ_CHECK(filtered);
-    *shared = std::move(kept);
+    shared = std::make_shared<const std::vector<Value>>(std::move(kept));
     length_known = true;
   }
 
@@ -453,9 +461,9 @@ ValueResult Evaluator::recurse(const LoopObject& loop, const Args& args) {
   }
   const Value& iterable = args.positional[0];
   VQ_CHECK(check_defined(iterable));
-  auto items = collect(iterable);
+  auto items = loop_items(iterable);
   if (!items.ok()) return err(invalid_operation("cannot recurse because of non-iterable value"));
-  auto shared = std::make_shared<std::vector<Value>>(std::move(items).value());
+  auto shared = std::move(items).value();
   const bool length_known = known_length(iterable).has_value();
   std::string captured;
   VQ_CHECK(run_loop(loop.stmt(), std::move(shared), length_known, loop.depth0() + 1, captured));

@@ -417,6 +417,12 @@ const std::vector<Value>* Value::items() const {
   return nullptr;
 }
 
+std::shared_ptr<const std::vector<Value>> Value::shared_items() const {
+  const std::vector<Value>* list = items();
+  if (list == nullptr) return nullptr;
+  return std::shared_ptr<const std::vector<Value>>(u_.heap, list);
+}
+
 const Map* Value::map_data() const {
   return tag_ == Tag::Map ? static_cast<const Map*>(heap()) : nullptr;
 }

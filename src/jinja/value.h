@@ -176,6 +176,8 @@ class Value {
   std::string_view str() const;
   // Items of a sequence or sized/materialised iterator; nullptr for others (and ranges).
   const std::vector<Value>* items() const;
+  // The same items, sharing this value's storage (no copy); nullptr where items() is.
+  std::shared_ptr<const std::vector<Value>> shared_items() const;
   const Map* map_data() const;
   Object* object_ptr() const;
   std::shared_ptr<Object> object_shared() const;

@@ -502,6 +502,11 @@ ValueResult slice(const Value& base, const Value& start, const Value& stop, cons
   if (base.is_none() || base.is_undefined()) return Value::seq({});
   if (base.is_string()) {
     std::string_view text = base.str();
+    if (stride == 1 && utf8::ascii_prefix(text) == text.size()) {
+      // One byte per character: the bounds are byte offsets.
+      const auto [first, end] = forward_slice_bounds(text.size(), *s, *e);
+      return Value(first < end ? std::string(text.substr(first, end - first)) : std::string());
+    }
     if (stride == 1) {
       const auto [first, end] = forward_slice_bounds(utf8::count(text), *s, *e);
       return Value(first < end ? character_run(text, first, end) : std::string());
