@@ -661,9 +661,25 @@ ValueResult Evaluator::eval_compare(const CompareExpr& expr) {
   return Value(true);
 }
 
-Result<Args, Error> Evaluator::eval_args(const std::vector<Arg>& args) {
-  Args out;
-  out.positional.reserve(args.size() + 1);
+Args Evaluator::fresh_args() {
+  Args args;
+  if (!spare_arguments_.empty()) {
+    args.positional = std::move(spare_arguments_.back());
+    spare_arguments_.pop_back();
+  }
+  return args;
+}
+
+void Evaluator::recycle(Args& args) {
+  // Long splatted lists are not worth keeping around.
+  constexpr std::size_t kMaxSpareCapacity = 16;
+  if (args.positional.capacity() > kMaxSpareCapacity) return;
+  args.positional.clear();
+  spare_arguments_.push_back(std::move(args.positional));
+}
+
+Result<void, Error> Evaluator::eval_args(const std::vector<Arg>& args, Args& out) {
+  out.positional.reserve(out.positional.size() + args.size());
   for (const auto& arg : args) {
     VQ_TRY(Value v, eval(*arg.value));
     switch (arg.kind) {
@@ -702,7 +718,7 @@ Result<Args, Error> Evaluator::eval_args(const std::vector<Arg>& args) {
       }
     }
   }
-  return out;
+  return {};
 }
 
 ValueResult Evaluator::eval_call(const CallExpr& expr) {
@@ -710,55 +726,84 @@ ValueResult Evaluator::eval_call(const CallExpr& expr) {
   if (callee.kind == ExprKind::Var) {
     const std::string_view name = static_cast<const VarExpr&>(callee).name;
     if (name == "super") return err(invalid_operation("cannot super outside of block"));
-    VQ_TRY(Args args, eval_args(expr.args));
+    Args args = fresh_args();
+    VQ_CHECK(eval_args(expr.args, args));
     Value function = lookup(name);
     if (function.is_undefined()) {
       return err(Error(ErrorKind::UnknownFunction, std::string(name) + " is unknown"));
     }
-    return call_value(*this, function, args);
+    ValueResult result = call_value(*this, function, args);
+    recycle(args);
+    return result;
   }
   if (callee.kind == ExprKind::GetAttr) {
     const auto& method = static_cast<const GetAttrExpr&>(callee);
     VQ_TRY(Value base, eval(*method.object));
-    VQ_TRY(Args args, eval_args(expr.args));
-    return call_method(*this, base, method.name, args);
+    Args args = fresh_args();
+    VQ_CHECK(eval_args(expr.args, args));
+    ValueResult result = call_method(*this, base, method.name, args);
+    recycle(args);
+    return result;
   }
   VQ_TRY(Value function, eval(callee));
-  VQ_TRY(Args args, eval_args(expr.args));
-  return call_value(*this, function, args);
+  Args args = fresh_args();
+  VQ_CHECK(eval_args(expr.args, args));
+  ValueResult result = call_value(*this, function, args);
+  recycle(args);
+  return result;
+}
+
+const Function* Evaluator::resolve_filter(const FilterExpr& expr) const {
+  const FilterTable& table = env_.filters();
+  if (const Function* added = table.find_added(expr.name)) return added;
+  return expr.builtin != nullptr ? expr.builtin : table.find_builtin(expr.name);
+}
+
+const TestFunction* Evaluator::resolve_test(const TestExpr& expr) const {
+  const TestTable& table = env_.tests();
+  if (const TestFunction* added = table.find_added(expr.name)) return added;
+  return expr.builtin != nullptr ? expr.builtin : table.find_builtin(expr.name);
 }
 
 ValueResult Evaluator::eval_filter(const FilterExpr& expr, const Value* captured) {
-  Value input;
+  Args args = fresh_args();
   if (expr.object) {
     if (expr.object->kind == ExprKind::Filter) {
-      VQ_TRY(input, eval_filter(static_cast<const FilterExpr&>(*expr.object), captured));
+      VQ_TRY(Value input, eval_filter(static_cast<const FilterExpr&>(*expr.object), captured));
+      args.positional.push_back(std::move(input));
     } else {
-      VQ_TRY(input, eval(*expr.object));
+      VQ_TRY(Value input, eval(*expr.object));
+      args.positional.push_back(std::move(input));
     }
   } else if (captured != nullptr) {
-    input = *captured;
+    args.positional.push_back(*captured);
+  } else {
+    args.positional.emplace_back();
   }
-  VQ_TRY(Args args, eval_args(expr.args));
-  args.positional.insert(args.positional.begin(), std::move(input));
-  const Function* filter = find_filter(expr.name);
+  VQ_CHECK(eval_args(expr.args, args));
+  const Function* filter = resolve_filter(expr);
   if (filter == nullptr) {
     return err(
         at_line(Error(ErrorKind::UnknownFilter, "filter " + expr.name + " is unknown"), expr.line));
   }
-  return located((*filter)(*this, args), expr.line);
+  ValueResult result = located((*filter)(*this, args), expr.line);
+  recycle(args);
+  return result;
 }
 
 ValueResult Evaluator::eval_test(const TestExpr& expr) {
   VQ_TRY(Value input, eval(*expr.object));
-  VQ_TRY(Args args, eval_args(expr.args));
-  args.positional.insert(args.positional.begin(), std::move(input));
-  const TestFunction* test = find_test(expr.name);
+  Args args = fresh_args();
+  args.positional.push_back(std::move(input));
+  VQ_CHECK(eval_args(expr.args, args));
+  const TestFunction* test = resolve_test(expr);
   if (test == nullptr) {
     return err(Error(ErrorKind::UnknownTest, "test " + expr.name + " is unknown"));
   }
-  VQ_TRY(bool result, (*test)(*this, args));
-  return Value(result != expr.negated);
+  auto result = (*test)(*this, args);
+  recycle(args);
+  VQ_TRY(bool passed, std::move(result));
+  return Value(passed != expr.negated);
 }
 
 }  // namespace velloquin::jinja

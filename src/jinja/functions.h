@@ -156,8 +156,17 @@ class FunctionTable {
     added_.emplace_back(std::move(name), std::move(function));
   }
   const F* find(std::string_view name) const {
+    if (const F* added = find_added(name)) return added;
+    return find_builtin(name);
+  }
+  // The environment's own callable of that name, if any.
+  const F* find_added(std::string_view name) const {
     for (const auto& e : added_)
       if (e.first == name) return &e.second;
+    return nullptr;
+  }
+  // The builtin of that name, if any: static storage, so the pointer stays valid for good.
+  const F* find_builtin(std::string_view name) const {
     std::size_t lo = 0, hi = builtins_.size();
     while (lo < hi) {
       std::size_t mid = (lo + hi) / 2;
