@@ -149,13 +149,31 @@ ValueResult join(State& state, const Args& args) {
   if (!v) return v;
   auto joiner_arg = r.optional();
   if (auto done = r.finish(); !done) return err(std::move(done).error());
-  std::string joiner;
+  Text joiner_text = Text::borrowed({});
   if (joiner_arg) {
     auto t = text_input(state, *joiner_arg);
     if (!t) return err(std::move(t).error());
-    joiner = std::move(*t).str();
+    joiner_text = std::move(*t);
   }
+  const std::string_view joiner = joiner_text.view();
   if (v->is_undefined() || v->is_none()) return Value("");
+  const std::vector<Value>* list = v->items();
+  if (list != nullptr && state.auto_escape() == AutoEscape::None) {
+    // A list of strings, the common case: measured first, then written in one buffer.
+    std::size_t size = list->empty() ? 0 : joiner.size() * (list->size() - 1);
+    for (const Value& item : *list) size += item.str().size();
+    std::string out;
+    out.reserve(size);
+    for (std::size_t i = 0; i < list->size(); ++i) {
+      if (i > 0) out += joiner;
+      const Value& item = (*list)[i];
+      if (item.is_string())
+        out += item.str();
+      else
+        item.display(out);
+    }
+    return Value(std::move(out));
+  }
   auto it = iterate(*v);
   if (!it)
     return err(invalid_operation("cannot join value of type " + std::string(kind_name(v->kind()))));

@@ -94,13 +94,19 @@ ValueResult trim(State& state, const Args& args) {
     return chars ? std::find(set.begin(), set.end(), ch) != set.end() : is_whitespace(ch);
   };
   std::string_view s = *text;
+  // Whitespace in ASCII is decided byte by byte; only other characters are decoded.
+  auto ascii_space = [&](unsigned char b) {
+    return !chars && ((b >= 0x9 && b <= 0xD) || b == ' ');
+  };
   std::size_t begin = 0;
+  while (begin < s.size() && ascii_space(static_cast<unsigned char>(s[begin]))) ++begin;
   while (begin < s.size()) {
     std::size_t next = begin;
     if (!strip(utf8::next(s, next))) break;
     begin = next;
   }
   std::size_t end = s.size();
+  while (end > begin && ascii_space(static_cast<unsigned char>(s[end - 1]))) --end;
   while (end > begin) {
     std::size_t start = end - 1;
     while (start > begin && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) --start;
