@@ -27,6 +27,8 @@ Error at_line(Error error, std::uint32_t line) {
   return error;
 }
 
+const Value kUndefined;
+
 Error recursion_limit() {
   return invalid_operation("recursion limit exceeded");
 }
@@ -76,7 +78,8 @@ Evaluator::Evaluator(const Environment& env, std::string_view template_name, Aut
       initial_escape_(escape),
       strict_(env.undefined_behavior() == UndefinedBehavior::Strict),
       root_(std::move(root)) {
-  frames_.reserve(8);
+  // Frames never move (the stack is bounded), so lookups may hand out pointers into them.
+  frames_.reserve(kMaxFrames);
   frames_.emplace_back();
 }
 
@@ -125,16 +128,11 @@ Result<void, Error> Evaluator::push_frame() {
 }
 
 const Value* Evaluator::lookup_ref(std::string_view name, Value& scratch) const {
-  static const Value kUndefined;
   for (auto frame = frames_.rbegin(); frame != frames_.rend(); ++frame) {
     for (const auto& [key, value] : frame->locals) {
       if (key == name) return &value;
     }
-    if (frame->loop_object != nullptr && name == "loop") {
-      // Frames move when the stack grows; their locals' storage does not.
-      scratch = frame->loop;
-      return &scratch;
-    }
+    if (frame->loop_object != nullptr && name == "loop") return &frame->loop;
   }
   if (const Map* m = root_.map_data()) {
     if (const Value* v = m->find(name)) return v;
@@ -147,11 +145,32 @@ const Value* Evaluator::lookup_ref(std::string_view name, Value& scratch) const 
 }
 
 Result<const Value*, Error> Evaluator::eval_ref(const Expr& expr, Value& scratch) {
-  if (expr.kind == ExprKind::Var) {
-    return lookup_ref(static_cast<const VarExpr&>(expr).name, scratch);
+  switch (expr.kind) {
+    case ExprKind::Var:
+      return lookup_ref(static_cast<const VarExpr&>(expr).name, scratch);
+    case ExprKind::Const:
+      return &static_cast<const ConstExpr&>(expr).value;
+    case ExprKind::GetAttr: {
+      auto found = get_attr_ref(static_cast<const GetAttrExpr&>(expr), scratch);
+      if (!found.ok() && !found.error().template_name()) found.error().set_location("", expr.line);
+      return found;
+    }
+    default:
+      break;
   }
-  if (expr.kind == ExprKind::Const) return &static_cast<const ConstExpr&>(expr).value;
   VQ_TRY(scratch, eval(expr));
+  return static_cast<const Value*>(&scratch);
+}
+
+Result<const Value*, Error> Evaluator::get_attr_ref(const GetAttrExpr& g, Value& scratch) {
+  VQ_TRY(const Value* base, eval_ref(*g.object, scratch));
+  // A map that lives outside `scratch` (in a variable, a constant, an enclosing value) outlives
+  // this expression: its entry is used where it is.
+  if (const Map* m = base->map_data(); m != nullptr && base != &scratch) {
+    const Value* v = m->find(g.name);
+    return v != nullptr ? v : &kUndefined;
+  }
+  VQ_TRY(scratch, get_attr(*base, g.name));
   return static_cast<const Value*>(&scratch);
 }
 
@@ -556,8 +575,9 @@ ValueResult Evaluator::eval_cond(const CondExpr& c) {
 
 ValueResult Evaluator::eval_get_attr(const GetAttrExpr& g) {
   Value scratch;
-  VQ_TRY(const Value* base, eval_ref(*g.object, scratch));
-  return get_attr(*base, g.name);
+  VQ_TRY(const Value* v, get_attr_ref(g, scratch));
+  if (v == &scratch) return std::move(scratch);
+  return *v;
 }
 
 ValueResult Evaluator::eval_get_item(const GetItemExpr& g) {

@@ -53,6 +53,8 @@ class Evaluator final : public State {
   const Value* lookup_ref(std::string_view name, Value& scratch) const;
   // Evaluates `expr` without copying a variable's or constant's value.
   Result<const Value*, Error> eval_ref(const Expr& expr, Value& scratch);
+  // `x.name` the same way: a map's entry in place where the map outlives the expression.
+  Result<const Value*, Error> get_attr_ref(const GetAttrExpr& expr, Value& scratch);
   void assign(std::string_view name, Value value);
 
   Result<void, Error> render_body(const Body& body, std::string& out);

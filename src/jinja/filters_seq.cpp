@@ -145,8 +145,9 @@ ValueResult min(State& state, const Args& args) {
 
 ValueResult join(State& state, const Args& args) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
+  auto piped = r.required_ref();
+  if (!piped) return err(std::move(piped).error());
+  const Value* v = *piped;
   auto joiner_arg = r.optional();
   if (auto done = r.finish(); !done) return err(std::move(done).error());
   Text joiner_text = Text::borrowed({});

@@ -25,11 +25,13 @@ velloquin::Result<Value, Error> only_value(const Args& args) {
 // The common shape of the case filters: text in, text out, safety kept.
 template <class F>
 ValueResult map_text(State& state, const Args& args, bool keep_safe, F&& f) {
-  auto v = only_value(args);
+  ArgReader r(args, false);
+  auto v = r.required_ref();
   if (!v) return err(std::move(v).error());
-  auto text = text_input(state, *v);
+  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  auto text = text_input(state, **v);
   if (!text) return err(std::move(text).error());
-  return text_value(f(text->view()), keep_safe && v->is_safe());
+  return text_value(f(text->view()), keep_safe && (*v)->is_safe());
 }
 
 bool is_ascii_punct(char32_t c) {
@@ -77,8 +79,9 @@ ValueResult title(State& state, const Args& args) {
 
 ValueResult trim(State& state, const Args& args) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
+  auto piped = r.required_ref();
+  if (!piped) return err(std::move(piped).error());
+  const Value* v = *piped;
   auto chars = r.optional();
   if (auto done = r.finish(); !done) return err(std::move(done).error());
   auto text = text_input(state, *v);

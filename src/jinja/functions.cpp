@@ -24,6 +24,11 @@ velloquin::Result<Value, Error> ArgReader::required() {
   return at(next_++);
 }
 
+velloquin::Result<const Value*, Error> ArgReader::required_ref() {
+  if (next_ >= count_) return err(Error(ErrorKind::MissingArgument));
+  return &at(next_++);
+}
+
 std::optional<Value> ArgReader::raw() {
   if (next_ >= count_) return std::nullopt;
   return at(next_++);

@@ -49,6 +49,8 @@ class ArgReader {
   std::size_t positional_count() const { return count_; }
   // The next positional argument; "missing argument" when absent.
   velloquin::Result<Value, Error> required();
+  // The same without a copy: the argument stays where it is, valid while this reader lives.
+  velloquin::Result<const Value*, Error> required_ref();
   // The next positional argument; nullopt when absent, none or undefined.
   std::optional<Value> optional();
   // The next positional argument as given (absent -> nullopt; none/undefined kept).

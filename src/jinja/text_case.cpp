@@ -64,14 +64,12 @@ void append_lower(std::string& out, char32_t c) {
 }
 
 std::string to_upper(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  // The ASCII start needs no decoding.
+  // The ASCII start is copied at once and mapped in place: no decoding.
   const std::size_t ascii = utf8::ascii_prefix(text);
-  for (std::size_t i = 0; i < ascii; ++i) {
-    const char c = text[i];
-    out += c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-  }
+  std::string out(text.substr(0, ascii));
+  for (char& c : out) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+  if (ascii == text.size()) return out;
+  out.reserve(text.size());
   for (std::size_t i = ascii; i < text.size();) {
     std::size_t len = utf8::char_len(text, i);
     if (len == 1 && static_cast<unsigned char>(text[i]) >= 0x80) {
@@ -84,13 +82,14 @@ std::string to_upper(std::string_view text) {
 }
 
 std::string to_lower(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
   if (utf8::ascii_prefix(text) == text.size()) {
     // No sigma and no decoding in ASCII text.
-    for (const char c : text) out += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    std::string out(text);
+    for (char& c : out) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
     return out;
   }
+  std::string out;
+  out.reserve(text.size());
   std::vector<char32_t> chars;
   std::vector<bool> raw;  // invalid bytes, kept verbatim
   for (std::size_t i = 0; i < text.size();) {

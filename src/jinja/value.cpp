@@ -402,12 +402,6 @@ ValueKind Value::kind() const {
   return ValueKind::Invalid;
 }
 
-std::string_view Value::str() const {
-  if (tag_ == Tag::String || tag_ == Tag::Bytes)
-    return static_cast<const StringData*>(heap())->text;
-  return {};
-}
-
 const std::vector<Value>* Value::items() const {
   if (tag_ == Tag::Seq) return &static_cast<const SeqData*>(heap())->items;
   if (tag_ == Tag::Iterator) {
@@ -421,10 +415,6 @@ std::shared_ptr<const std::vector<Value>> Value::shared_items() const {
   const std::vector<Value>* list = items();
   if (list == nullptr) return nullptr;
   return std::shared_ptr<const std::vector<Value>>(u_.heap, list);
-}
-
-const Map* Value::map_data() const {
-  return tag_ == Tag::Map ? static_cast<const Map*>(heap()) : nullptr;
 }
 
 Object* Value::object_ptr() const {

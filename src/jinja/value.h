@@ -52,6 +52,12 @@ struct HeapData {
   virtual ~HeapData() = default;
 };
 
+// The text behind a string or bytes value (here so that reading it is inline).
+struct StringData : HeapData {
+  explicit StringData(std::string t) : text(std::move(t)) {}
+  std::string text;
+};
+
 class Value {
  public:
   // The storage tag: finer than the kind (integers of two widths, two undefined flavours).
@@ -173,12 +179,16 @@ class Value {
   std::int64_t as_int64() const { return u_.i; }
   double as_float() const { return u_.f; }
   // The string's text (also bytes); empty for other kinds.
-  std::string_view str() const;
+  std::string_view str() const {
+    if (tag_ == Tag::String || tag_ == Tag::Bytes)
+      return static_cast<const StringData*>(u_.heap.get())->text;
+    return {};
+  }
   // Items of a sequence or sized/materialised iterator; nullptr for others (and ranges).
   const std::vector<Value>* items() const;
   // The same items, sharing this value's storage (no copy); nullptr where items() is.
   std::shared_ptr<const std::vector<Value>> shared_items() const;
-  const Map* map_data() const;
+  inline const Map* map_data() const;
   Object* object_ptr() const;
   std::shared_ptr<Object> object_shared() const;
   // Range parameters when this is a range iterator.
@@ -259,6 +269,10 @@ class Map : public HeapData {
   MapEntries entries_;
   bool sorted_;
 };
+
+inline const Map* Value::map_data() const {
+  return tag_ == Tag::Map ? static_cast<const Map*>(u_.heap.get()) : nullptr;
+}
 
 // Equality per the language: numbers numerically, sequences element-wise, maps by entries.
 bool values_equal(const Value& a, const Value& b);
