@@ -589,17 +589,19 @@ ValueResult Evaluator::eval_get_item(const GetItemExpr& g) {
 }
 
 ValueResult Evaluator::eval_slice(const SliceExpr& s) {
-  VQ_TRY(Value base, eval(*s.object));
-  Value parts[3];
+  Value base_scratch;
+  VQ_TRY(const Value* base, eval_ref(*s.object, base_scratch));
+  Value scratch[3];
+  const Value* parts[3] = {&kUndefined, &kUndefined, &kUndefined};
   const Expr* exprs[3] = {s.start.get(), s.stop.get(), s.step.get()};
   for (int i = 0; i < 3; ++i) {
     if (exprs[i] != nullptr) {
-      VQ_TRY(parts[i], eval(*exprs[i]));
+      VQ_TRY(parts[i], eval_ref(*exprs[i], scratch[i]));
     }
   }
   // Unlike other uses, slicing rejects the silent undefined too.
-  if (strict_ && base.is_undefined()) return err(undefined_error());
-  return slice(base, parts[0], parts[1], parts[2]);
+  if (strict_ && base->is_undefined()) return err(undefined_error());
+  return slice(*base, *parts[0], *parts[1], *parts[2]);
 }
 
 ValueResult Evaluator::eval_arith(const ArithExpr& expr) {
@@ -701,6 +703,15 @@ void Evaluator::recycle(Args& args) {
 Result<void, Error> Evaluator::eval_args(const std::vector<Arg>& args, Args& out) {
   out.positional.reserve(out.positional.size() + args.size());
   for (const auto& arg : args) {
+    if (arg.kind == ArgKind::Positional) {
+      Value scratch;
+      VQ_TRY(const Value* v, eval_ref(*arg.value, scratch));
+      if (v == &scratch)
+        out.positional.push_back(std::move(scratch));
+      else
+        out.positional.push_back(*v);
+      continue;
+    }
     VQ_TRY(Value v, eval(*arg.value));
     switch (arg.kind) {
       case ArgKind::Positional:
@@ -792,8 +803,12 @@ ValueResult Evaluator::eval_filter(const FilterExpr& expr, const Value* captured
       VQ_TRY(Value input, eval_filter(static_cast<const FilterExpr&>(*expr.object), captured));
       args.positional.push_back(std::move(input));
     } else {
-      VQ_TRY(Value input, eval(*expr.object));
-      args.positional.push_back(std::move(input));
+      Value scratch;
+      VQ_TRY(const Value* input, eval_ref(*expr.object, scratch));
+      if (input == &scratch)
+        args.positional.push_back(std::move(scratch));
+      else
+        args.positional.push_back(*input);
     }
   } else if (captured != nullptr) {
     args.positional.push_back(*captured);
