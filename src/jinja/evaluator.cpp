@@ -576,7 +576,7 @@ ValueResult Evaluator::eval_cond(const CondExpr& c) {
 ValueResult Evaluator::eval_get_attr(const GetAttrExpr& g) {
   Value scratch;
   VQ_TRY(const Value* v, get_attr_ref(g, scratch));
-  if (v == &scratch) return std::move(scratch);
+  if (v == &scratch) return scratch;
   return *v;
 }
 

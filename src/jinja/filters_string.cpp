@@ -117,7 +117,7 @@ ValueResult trim(State& state, const Args& args) {
     if (!strip(utf8::next(s, probe))) break;
     end = start;
   }
-  return text_value(std::string(s.substr(begin, end - begin)), v->is_safe());
+  return Value::string_copy(s.substr(begin, end - begin), v->is_safe());
 }
 
 namespace {

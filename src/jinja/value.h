@@ -52,10 +52,16 @@ struct HeapData {
   virtual ~HeapData() = default;
 };
 
-// The text behind a string or bytes value (here so that reading it is inline).
+// The text behind a string or bytes value (here so that reading it is inline): a string of its
+// own, or a copy placed right after this object in the same allocation (value.cpp).
 struct StringData : HeapData {
-  explicit StringData(std::string t) : text(std::move(t)) {}
-  std::string text;
+  explicit StringData(std::string t) : owned(std::move(t)), text(owned) {}
+  // `text` already holds the characters; `owned` stays empty.
+  explicit StringData(std::string_view placed) : text(placed) {}
+  StringData(const StringData&) = delete;
+  StringData& operator=(const StringData&) = delete;
+  std::string owned;
+  std::string_view text;
 };
 
 class Value {
@@ -89,8 +95,9 @@ class Value {
   Value(UInt128 u) noexcept;
   Value(double d) noexcept : tag_(Tag::Float) { u_.f = d; }
   Value(std::string s);
-  Value(std::string_view s) : Value(std::string(s)) {}
-  Value(const char* s) : Value(std::string(s)) {}
+  // A copy of the text, made in the same allocation as its bookkeeping.
+  Value(std::string_view s);
+  Value(const char* s) : Value(std::string_view(s)) {}
 
   // Copies and moves are on every hot path: inline, and scalars never touch the heap pointer.
   Value(const Value& other) noexcept : tag_(other.tag_), flag_(other.flag_) {
@@ -133,6 +140,8 @@ class Value {
   static Value string(std::string s, bool safe) {
     return safe ? safe_string(std::move(s)) : Value(std::move(s));
   }
+  // A copy of `text` (one allocation), safe when `safe` is set.
+  static Value string_copy(std::string_view text, bool safe);
   static Value bytes(std::string data);
   static Value seq(std::vector<Value> items);
   // A map as the engine builds it: ordered by key (total order), later duplicates win.
