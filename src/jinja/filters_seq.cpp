@@ -162,7 +162,21 @@ ValueResult join(State& state, const Args& args) {
   if (list != nullptr && state.auto_escape() == AutoEscape::None) {
     // A list of strings, the common case: measured first, then written in one buffer.
     std::size_t size = list->empty() ? 0 : joiner.size() * (list->size() - 1);
-    for (const Value& item : *list) size += item.str().size();
+    bool all_strings = true;
+    for (const Value& item : *list) {
+      size += item.str().size();
+      all_strings = all_strings && item.is_string();
+    }
+    if (all_strings) {
+      char* at = nullptr;
+      Value joined = Value::string_of_size(size, false, &at);
+      for (std::size_t i = 0; i < list->size(); ++i) {
+        if (i > 0) at = std::copy(joiner.begin(), joiner.end(), at);
+        const std::string_view text = (*list)[i].str();
+        at = std::copy(text.begin(), text.end(), at);
+      }
+      return joined;
+    }
     std::string out;
     out.reserve(size);
     for (std::size_t i = 0; i < list->size(); ++i) {

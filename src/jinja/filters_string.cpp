@@ -42,6 +42,17 @@ bool is_ascii_punct(char32_t c) {
 }  // namespace
 
 ValueResult upper(State& state, const Args& args) {
+  if (args.positional.size() == 1 && !args.has_kwargs && args.positional[0].is_string()) {
+    // ASCII text is mapped byte by byte straight into the result.
+    const Value& v = args.positional[0];
+    const std::string_view s = v.str();
+    if (utf8::ascii_prefix(s) == s.size()) {
+      char* at = nullptr;
+      Value out = Value::string_of_size(s.size(), v.is_safe(), &at);
+      for (const char c : s) *at++ = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+      return out;
+    }
+  }
   return map_text(state, args, true, [](std::string_view s) { return to_upper(s); });
 }
 

@@ -122,6 +122,18 @@ Value::Value(std::string_view s) {
   set_heap(Tag::String, std::move(data));
 }
 
+Value Value::string_of_size(std::size_t size, bool safe, char** data) {
+  char* tail = nullptr;
+  auto block = std::allocate_shared<StringData>(TrailingBytes<StringData>(size, &tail),
+                                                PlacedText{&tail, std::string_view()});
+  *data = tail;
+  block->text = std::string_view(tail, size);
+  Value v;
+  v.set_heap(Tag::String, std::move(block));
+  v.flag_ = safe;
+  return v;
+}
+
 Value Value::string_copy(std::string_view text, bool safe) {
   Value v(text);
   v.flag_ = safe;

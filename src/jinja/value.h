@@ -142,6 +142,9 @@ class Value {
   }
   // A copy of `text` (one allocation), safe when `safe` is set.
   static Value string_copy(std::string_view text, bool safe);
+  // A string of `size` bytes in one allocation, for a builder that knows the length up front:
+  // it writes every byte through `*data` before the value is copied or read.
+  static Value string_of_size(std::size_t size, bool safe, char** data);
   static Value bytes(std::string data);
   static Value seq(std::vector<Value> items);
   // A map as the engine builds it: ordered by key (total order), later duplicates win.

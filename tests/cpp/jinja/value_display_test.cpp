@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -102,6 +103,12 @@ TEST(ValueForms, StringStorage) {
     const Value shared = copied;
     EXPECT_TRUE(shared.same_instance(copied));
     EXPECT_EQ(shared.str().data(), copied.str().data());
+
+    char* at = nullptr;
+    const Value written = Value::string_of_size(text.size(), true, &at);
+    std::copy(text.begin(), text.end(), at);
+    EXPECT_EQ(written.str(), text);
+    EXPECT_TRUE(written.is_safe());
   }
 }
 
