@@ -148,15 +148,12 @@ ValueResult join(State& state, const Args& args) {
   auto piped = r.required_ref();
   if (!piped) return err(std::move(piped).error());
   const Value* v = *piped;
-  auto joiner_arg = r.optional();
+  const Value* joiner_arg = r.optional_ref();
   if (auto done = r.finish(); !done) return err(std::move(done).error());
-  Text joiner_text = Text::borrowed({});
-  if (joiner_arg) {
-    auto t = text_input(state, *joiner_arg);
-    if (!t) return err(std::move(t).error());
-    joiner_text = std::move(*t);
-  }
-  const std::string_view joiner = joiner_text.view();
+  auto joiner_text = joiner_arg != nullptr ? text_input(state, *joiner_arg)
+                                           : velloquin::Result<Text, Error>(Text::borrowed({}));
+  if (!joiner_text) return err(std::move(joiner_text).error());
+  const std::string_view joiner = joiner_text->view();
   if (v->is_undefined() || v->is_none()) return Value("");
   const std::vector<Value>* list = v->items();
   if (list != nullptr && state.auto_escape() == AutoEscape::None) {

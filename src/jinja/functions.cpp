@@ -40,6 +40,12 @@ std::optional<Value> ArgReader::optional() {
   return v;
 }
 
+const Value* ArgReader::optional_ref() {
+  if (next_ >= count_) return nullptr;
+  const Value& v = at(next_++);
+  return v.is_none() || v.is_undefined() ? nullptr : &v;
+}
+
 std::vector<Value> ArgReader::rest() {
   std::vector<Value> out;
   out.reserve(count_ - std::min(next_, count_));

@@ -53,6 +53,9 @@ class ArgReader {
   velloquin::Result<const Value*, Error> required_ref();
   // The next positional argument; nullopt when absent, none or undefined.
   std::optional<Value> optional();
+  // The same without a copy: nullptr when absent, none or undefined; valid while this reader
+  // lives.
+  const Value* optional_ref();
   // The next positional argument as given (absent -> nullopt; none/undefined kept).
   std::optional<Value> raw();
   // All remaining positional arguments.
