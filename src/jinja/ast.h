@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "jinja/functions.h"
 #include "jinja/value.h"
 
 namespace velloquin::jinja {
@@ -147,12 +148,15 @@ struct CallExpr : Expr {
 
 // `object|name(args)`; in the chain of a filter block or set block the innermost filter has
 // no object (the captured body takes its place).
+// `builtin`: the builtin filter of that name, found once when compiled; a filter the
+// environment adds under the same name still takes precedence.
 struct FilterExpr : Expr {
   FilterExpr(std::uint32_t l, std::string n, ExprPtr o)
       : Expr(ExprKind::Filter, l), name(std::move(n)), object(std::move(o)) {}
   std::string name;
   ExprPtr object;
   std::vector<Arg> args;
+  const Function* builtin = nullptr;
 };
 
 struct TestExpr : Expr {
@@ -162,6 +166,7 @@ struct TestExpr : Expr {
   ExprPtr object;
   std::vector<Arg> args;
   bool negated = false;
+  const TestFunction* builtin = nullptr;  // as for filters
 };
 
 // What `for`, `set` and `with` assign to.

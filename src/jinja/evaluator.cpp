@@ -27,6 +27,8 @@ Error at_line(Error error, std::uint32_t line) {
   return error;
 }
 
+const Value kUndefined;
+
 Error recursion_limit() {
   return invalid_operation("recursion limit exceeded");
 }
@@ -52,6 +54,14 @@ BinaryOp to_binary(ArithOp op) {
   return BinaryOp::Pow;
 }
 
+// What a loop walks: a sequence's own items where it has them (shared, not copied), else the
+// items iteration yields.
+Result<std::shared_ptr<const std::vector<Value>>, Error> loop_items(const Value& iterable) {
+  if (auto shared = iterable.shared_items()) return shared;
+  VQ_TRY(std::vector<Value> items, collect(iterable));
+  return std::make_shared<const std::vector<Value>>(std::move(items));
+}
+
 bool unpackable(const Value& v) {
   if (v.is_seq_like() || v.is_map()) return true;
   if (const Object* o = v.object_ptr()) return o->kind() != ValueKind::Plain;
@@ -68,7 +78,8 @@ Evaluator::Evaluator(const Environment& env, std::string_view template_name, Aut
       initial_escape_(escape),
       strict_(env.undefined_behavior() == UndefinedBehavior::Strict),
       root_(std::move(root)) {
-  frames_.reserve(8);
+  // Frames never move (the stack is bounded), so lookups may hand out pointers into them.
+  frames_.reserve(kMaxFrames);
   frames_.emplace_back();
 }
 
@@ -117,16 +128,11 @@ Result<void, Error> Evaluator::push_frame() {
 }
 
 const Value* Evaluator::lookup_ref(std::string_view name, Value& scratch) const {
-  static const Value kUndefined;
   for (auto frame = frames_.rbegin(); frame != frames_.rend(); ++frame) {
     for (const auto& [key, value] : frame->locals) {
       if (key == name) return &value;
     }
-    if (frame->loop_object != nullptr && name == "loop") {
-      // Frames move when the stack grows; their locals' storage does not.
-      scratch = frame->loop;
-      return &scratch;
-    }
+    if (frame->loop_object != nullptr && name == "loop") return &frame->loop;
   }
   if (const Map* m = root_.map_data()) {
     if (const Value* v = m->find(name)) return v;
@@ -139,11 +145,32 @@ const Value* Evaluator::lookup_ref(std::string_view name, Value& scratch) const 
 }
 
 Result<const Value*, Error> Evaluator::eval_ref(const Expr& expr, Value& scratch) {
-  if (expr.kind == ExprKind::Var) {
-    return lookup_ref(static_cast<const VarExpr&>(expr).name, scratch);
+  switch (expr.kind) {
+    case ExprKind::Var:
+      return lookup_ref(static_cast<const VarExpr&>(expr).name, scratch);
+    case ExprKind::Const:
+      return &static_cast<const ConstExpr&>(expr).value;
+    case ExprKind::GetAttr: {
+      auto found = get_attr_ref(static_cast<const GetAttrExpr&>(expr), scratch);
+      if (!found.ok() && !found.error().template_name()) found.error().set_location("", expr.line);
+      return found;
+    }
+    default:
+      break;
   }
-  if (expr.kind == ExprKind::Const) return &static_cast<const ConstExpr&>(expr).value;
   VQ_TRY(scratch, eval(expr));
+  return static_cast<const Value*>(&scratch);
+}
+
+Result<const Value*, Error> Evaluator::get_attr_ref(const GetAttrExpr& g, Value& scratch) {
+  VQ_TRY(const Value* base, eval_ref(*g.object, scratch));
+  // A map that lives outside `scratch` (in a variable, a constant, an enclosing value) outlives
+  // this expression: its entry is used where it is.
+  if (const Map* m = base->map_data(); m != nullptr && base != &scratch) {
+    const Value* v = m->find(g.name);
+    return v != nullptr ? v : &kUndefined;
+  }
+  VQ_TRY(scratch, get_attr(*base, g.name));
   return static_cast<const Value*>(&scratch);
 }
 
@@ -384,10 +411,10 @@ Result<void, Error> Evaluator::render_autoescape(const AutoEscapeStmt& stmt, std
 Result<void, Error> Evaluator::render_for(const ForStmt& stmt, std::string& out) {
   VQ_TRY(Value iterable, eval(*stmt.iter));
   VQ_CHECK(located(check_defined(iterable), stmt.iter->line));
-  auto items = collect(iterable);
-  if (!items.ok()) return err(at_line(std::move(items).error(), stmt.iter->line));
+  auto collected = loop_items(iterable);
+  if (!collected.ok()) return err(at_line(std::move(collected).error(), stmt.iter->line));
+  std::shared_ptr<const std::vector<Value>> shared = std::move(collected).value();
   bool length_known = known_length(iterable).has_value();
-  auto shared = std::make_shared<std::vector<Value>>(std::move(items).value());
 
   if (stmt.filter) {
     // The condition sees the loop variables but still the enclosing `loop`.
@@ -405,7 +432,7 @@ Result<void, Error> Evaluator::render_for(const ForStmt& stmt, std::string& out)
     }();
     pop_frame();
     VQ_CHECK(filtered);
-    *shared = std::move(kept);
+    shared = std::make_shared<const std::vector<Value>>(std::move(kept));
     length_known = true;
   }
 
@@ -453,9 +480,9 @@ ValueResult Evaluator::recurse(const LoopObject& loop, const Args& args) {
   }
   const Value& iterable = args.positional[0];
   VQ_CHECK(check_defined(iterable));
-  auto items = collect(iterable);
+  auto items = loop_items(iterable);
   if (!items.ok()) return err(invalid_operation("cannot recurse because of non-iterable value"));
-  auto shared = std::make_shared<std::vector<Value>>(std::move(items).value());
+  auto shared = std::move(items).value();
   const bool length_known = known_length(iterable).has_value();
   std::string captured;
   VQ_CHECK(run_loop(loop.stmt(), std::move(shared), length_known, loop.depth0() + 1, captured));
@@ -548,8 +575,9 @@ ValueResult Evaluator::eval_cond(const CondExpr& c) {
 
 ValueResult Evaluator::eval_get_attr(const GetAttrExpr& g) {
   Value scratch;
-  VQ_TRY(const Value* base, eval_ref(*g.object, scratch));
-  return get_attr(*base, g.name);
+  VQ_TRY(const Value* v, get_attr_ref(g, scratch));
+  if (v == &scratch) return scratch;
+  return *v;
 }
 
 ValueResult Evaluator::eval_get_item(const GetItemExpr& g) {
@@ -561,17 +589,19 @@ ValueResult Evaluator::eval_get_item(const GetItemExpr& g) {
 }
 
 ValueResult Evaluator::eval_slice(const SliceExpr& s) {
-  VQ_TRY(Value base, eval(*s.object));
-  Value parts[3];
+  Value base_scratch;
+  VQ_TRY(const Value* base, eval_ref(*s.object, base_scratch));
+  Value scratch[3];
+  const Value* parts[3] = {&kUndefined, &kUndefined, &kUndefined};
   const Expr* exprs[3] = {s.start.get(), s.stop.get(), s.step.get()};
   for (int i = 0; i < 3; ++i) {
     if (exprs[i] != nullptr) {
-      VQ_TRY(parts[i], eval(*exprs[i]));
+      VQ_TRY(parts[i], eval_ref(*exprs[i], scratch[i]));
     }
   }
   // Unlike other uses, slicing rejects the silent undefined too.
-  if (strict_ && base.is_undefined()) return err(undefined_error());
-  return slice(base, parts[0], parts[1], parts[2]);
+  if (strict_ && base->is_undefined()) return err(undefined_error());
+  return slice(*base, *parts[0], *parts[1], *parts[2]);
 }
 
 ValueResult Evaluator::eval_arith(const ArithExpr& expr) {
@@ -653,10 +683,35 @@ ValueResult Evaluator::eval_compare(const CompareExpr& expr) {
   return Value(true);
 }
 
-Result<Args, Error> Evaluator::eval_args(const std::vector<Arg>& args) {
-  Args out;
-  out.positional.reserve(args.size() + 1);
+Args Evaluator::fresh_args() {
+  Args args;
+  if (!spare_arguments_.empty()) {
+    args.positional = std::move(spare_arguments_.back());
+    spare_arguments_.pop_back();
+  }
+  return args;
+}
+
+void Evaluator::recycle(Args& args) {
+  // Long splatted lists are not worth keeping around.
+  constexpr std::size_t kMaxSpareCapacity = 16;
+  if (args.positional.capacity() > kMaxSpareCapacity) return;
+  args.positional.clear();
+  spare_arguments_.push_back(std::move(args.positional));
+}
+
+Result<void, Error> Evaluator::eval_args(const std::vector<Arg>& args, Args& out) {
+  out.positional.reserve(out.positional.size() + args.size());
   for (const auto& arg : args) {
+    if (arg.kind == ArgKind::Positional) {
+      Value scratch;
+      VQ_TRY(const Value* v, eval_ref(*arg.value, scratch));
+      if (v == &scratch)
+        out.positional.push_back(std::move(scratch));
+      else
+        out.positional.push_back(*v);
+      continue;
+    }
     VQ_TRY(Value v, eval(*arg.value));
     switch (arg.kind) {
       case ArgKind::Positional:
@@ -694,7 +749,7 @@ Result<Args, Error> Evaluator::eval_args(const std::vector<Arg>& args) {
       }
     }
   }
-  return out;
+  return {};
 }
 
 ValueResult Evaluator::eval_call(const CallExpr& expr) {
@@ -702,55 +757,88 @@ ValueResult Evaluator::eval_call(const CallExpr& expr) {
   if (callee.kind == ExprKind::Var) {
     const std::string_view name = static_cast<const VarExpr&>(callee).name;
     if (name == "super") return err(invalid_operation("cannot super outside of block"));
-    VQ_TRY(Args args, eval_args(expr.args));
+    Args args = fresh_args();
+    VQ_CHECK(eval_args(expr.args, args));
     Value function = lookup(name);
     if (function.is_undefined()) {
       return err(Error(ErrorKind::UnknownFunction, std::string(name) + " is unknown"));
     }
-    return call_value(*this, function, args);
+    ValueResult result = call_value(*this, function, args);
+    recycle(args);
+    return result;
   }
   if (callee.kind == ExprKind::GetAttr) {
     const auto& method = static_cast<const GetAttrExpr&>(callee);
     VQ_TRY(Value base, eval(*method.object));
-    VQ_TRY(Args args, eval_args(expr.args));
-    return call_method(*this, base, method.name, args);
+    Args args = fresh_args();
+    VQ_CHECK(eval_args(expr.args, args));
+    ValueResult result = call_method(*this, base, method.name, args);
+    recycle(args);
+    return result;
   }
   VQ_TRY(Value function, eval(callee));
-  VQ_TRY(Args args, eval_args(expr.args));
-  return call_value(*this, function, args);
+  Args args = fresh_args();
+  VQ_CHECK(eval_args(expr.args, args));
+  ValueResult result = call_value(*this, function, args);
+  recycle(args);
+  return result;
+}
+
+const Function* Evaluator::resolve_filter(const FilterExpr& expr) const {
+  const FilterTable& table = env_.filters();
+  if (const Function* added = table.find_added(expr.name)) return added;
+  return expr.builtin != nullptr ? expr.builtin : table.find_builtin(expr.name);
+}
+
+const TestFunction* Evaluator::resolve_test(const TestExpr& expr) const {
+  const TestTable& table = env_.tests();
+  if (const TestFunction* added = table.find_added(expr.name)) return added;
+  return expr.builtin != nullptr ? expr.builtin : table.find_builtin(expr.name);
 }
 
 ValueResult Evaluator::eval_filter(const FilterExpr& expr, const Value* captured) {
-  Value input;
+  Args args = fresh_args();
   if (expr.object) {
     if (expr.object->kind == ExprKind::Filter) {
-      VQ_TRY(input, eval_filter(static_cast<const FilterExpr&>(*expr.object), captured));
+      VQ_TRY(Value input, eval_filter(static_cast<const FilterExpr&>(*expr.object), captured));
+      args.positional.push_back(std::move(input));
     } else {
-      VQ_TRY(input, eval(*expr.object));
+      Value scratch;
+      VQ_TRY(const Value* input, eval_ref(*expr.object, scratch));
+      if (input == &scratch)
+        args.positional.push_back(std::move(scratch));
+      else
+        args.positional.push_back(*input);
     }
   } else if (captured != nullptr) {
-    input = *captured;
+    args.positional.push_back(*captured);
+  } else {
+    args.positional.emplace_back();
   }
-  VQ_TRY(Args args, eval_args(expr.args));
-  args.positional.insert(args.positional.begin(), std::move(input));
-  const Function* filter = find_filter(expr.name);
+  VQ_CHECK(eval_args(expr.args, args));
+  const Function* filter = resolve_filter(expr);
   if (filter == nullptr) {
     return err(
         at_line(Error(ErrorKind::UnknownFilter, "filter " + expr.name + " is unknown"), expr.line));
   }
-  return located((*filter)(*this, args), expr.line);
+  ValueResult result = located((*filter)(*this, args), expr.line);
+  recycle(args);
+  return result;
 }
 
 ValueResult Evaluator::eval_test(const TestExpr& expr) {
   VQ_TRY(Value input, eval(*expr.object));
-  VQ_TRY(Args args, eval_args(expr.args));
-  args.positional.insert(args.positional.begin(), std::move(input));
-  const TestFunction* test = find_test(expr.name);
+  Args args = fresh_args();
+  args.positional.push_back(std::move(input));
+  VQ_CHECK(eval_args(expr.args, args));
+  const TestFunction* test = resolve_test(expr);
   if (test == nullptr) {
     return err(Error(ErrorKind::UnknownTest, "test " + expr.name + " is unknown"));
   }
-  VQ_TRY(bool result, (*test)(*this, args));
-  return Value(result != expr.negated);
+  auto result = (*test)(*this, args);
+  recycle(args);
+  VQ_TRY(bool passed, std::move(result));
+  return Value(passed != expr.negated);
 }
 
 }  // namespace velloquin::jinja

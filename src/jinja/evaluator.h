@@ -53,6 +53,8 @@ class Evaluator final : public State {
   const Value* lookup_ref(std::string_view name, Value& scratch) const;
   // Evaluates `expr` without copying a variable's or constant's value.
   Result<const Value*, Error> eval_ref(const Expr& expr, Value& scratch);
+  // `x.name` the same way: a map's entry in place where the map outlives the expression.
+  Result<const Value*, Error> get_attr_ref(const GetAttrExpr& expr, Value& scratch);
   void assign(std::string_view name, Value value);
 
   Result<void, Error> render_body(const Body& body, std::string& out);
@@ -88,7 +90,13 @@ class Evaluator final : public State {
   [[gnu::noinline]] ValueResult eval_call(const CallExpr& expr);
   [[gnu::noinline]] ValueResult eval_filter(const FilterExpr& expr, const Value* captured);
   [[gnu::noinline]] ValueResult eval_test(const TestExpr& expr);
-  [[gnu::noinline]] Result<Args, Error> eval_args(const std::vector<Arg>& args);
+  // Appends the call's arguments to `out`.
+  [[gnu::noinline]] Result<void, Error> eval_args(const std::vector<Arg>& args, Args& out);
+  // Arguments whose positional vector comes from the spares (no allocation once warm).
+  Args fresh_args();
+  void recycle(Args& args);
+  const Function* resolve_filter(const FilterExpr& expr) const;
+  const TestFunction* resolve_test(const TestExpr& expr) const;
   Result<bool, Error> truth(const Value& value) const;
   Result<void, Error> check_defined(const Value& value) const;
 
@@ -99,6 +107,8 @@ class Evaluator final : public State {
   bool strict_;
   Value root_;
   std::vector<Frame> frames_;
+  // Positional argument vectors of finished calls, emptied, for the next calls to fill.
+  std::vector<std::vector<Value>> spare_arguments_;
 };
 
 }  // namespace velloquin::jinja

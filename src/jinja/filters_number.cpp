@@ -44,8 +44,9 @@ ValueResult bool_(State& state, const Args& args) {
 
 ValueResult default_(State& state, const Args& args) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
+  auto piped = r.required_ref();
+  if (!piped) return err(std::move(piped).error());
+  const Value* v = *piped;
   auto fallback = r.raw();
   auto lax = r.raw();
   if (auto done = r.finish(); !done) return err(std::move(done).error());

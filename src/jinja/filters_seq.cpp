@@ -145,17 +145,47 @@ ValueResult min(State& state, const Args& args) {
 
 ValueResult join(State& state, const Args& args) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
-  auto joiner_arg = r.optional();
+  auto piped = r.required_ref();
+  if (!piped) return err(std::move(piped).error());
+  const Value* v = *piped;
+  const Value* joiner_arg = r.optional_ref();
   if (auto done = r.finish(); !done) return err(std::move(done).error());
-  std::string joiner;
-  if (joiner_arg) {
-    auto t = text_input(state, *joiner_arg);
-    if (!t) return err(std::move(t).error());
-    joiner = std::move(*t).str();
-  }
+  auto joiner_text = joiner_arg != nullptr ? text_input(state, *joiner_arg)
+                                           : velloquin::Result<Text, Error>(Text::borrowed({}));
+  if (!joiner_text) return err(std::move(joiner_text).error());
+  const std::string_view joiner = joiner_text->view();
   if (v->is_undefined() || v->is_none()) return Value("");
+  const std::vector<Value>* list = v->items();
+  if (list != nullptr && state.auto_escape() == AutoEscape::None) {
+    // A list of strings, the common case: measured first, then written in one buffer.
+    std::size_t size = list->empty() ? 0 : joiner.size() * (list->size() - 1);
+    bool all_strings = true;
+    for (const Value& item : *list) {
+      size += item.str().size();
+      all_strings = all_strings && item.is_string();
+    }
+    if (all_strings) {
+      char* at = nullptr;
+      Value joined = Value::string_of_size(size, false, &at);
+      for (std::size_t i = 0; i < list->size(); ++i) {
+        if (i > 0) at = std::copy(joiner.begin(), joiner.end(), at);
+        const std::string_view text = (*list)[i].str();
+        at = std::copy(text.begin(), text.end(), at);
+      }
+      return joined;
+    }
+    std::string out;
+    out.reserve(size);
+    for (std::size_t i = 0; i < list->size(); ++i) {
+      if (i > 0) out += joiner;
+      const Value& item = (*list)[i];
+      if (item.is_string())
+        out += item.str();
+      else
+        item.display(out);
+    }
+    return Value(std::move(out));
+  }
   auto it = iterate(*v);
   if (!it)
     return err(invalid_operation("cannot join value of type " + std::string(kind_name(v->kind()))));

@@ -4,6 +4,7 @@
 
 #include "jinja/builtin_filters.h"
 #include "jinja/builtin_support.h"
+#include "jinja/try.h"
 #include "jinja/utf8.h"
 
 namespace velloquin::jinja::filters {
@@ -133,6 +134,7 @@ class JsonWriter {
   }
 
   velloquin::Result<void, Error> write_seq(const Value& v, std::size_t depth) {
+    if (const std::vector<Value>* list = v.items()) return write_items(*list, depth);
     std::vector<Value> items;
     if (v.kind() == ValueKind::Bytes) {
       for (unsigned char c : v.str()) items.emplace_back(static_cast<int>(c));
@@ -141,6 +143,10 @@ class JsonWriter {
       if (!collected) return err(invalid_operation("cannot serialize to JSON"));
       items = std::move(*collected);
     }
+    return write_items(items, depth);
+  }
+
+  velloquin::Result<void, Error> write_items(const std::vector<Value>& items, std::size_t depth) {
     out_ += '[';
     for (std::size_t i = 0; i < items.size(); ++i) {
       if (i) out_ += ',';
@@ -153,33 +159,49 @@ class JsonWriter {
   }
 
   velloquin::Result<void, Error> write_map(const Value& v, std::size_t depth) {
+    if (const Map* map = v.map_data()) {
+      // A map's keys are unique, so its entries are what looking up each key would give.
+      out_ += '{';
+      for (std::size_t i = 0; i < map->entries().size(); ++i) {
+        const auto& [k, val] = map->entries()[i];
+        VQ_CHECK(write_entry(i == 0, k, val, depth));
+      }
+      if (map->size() > 0) newline(depth);
+      out_ += '}';
+      return {};
+    }
     auto keys = collect(v);
     if (!keys) return err(invalid_operation("cannot serialize to JSON"));
     out_ += '{';
     bool first = true;
     for (const auto& k : *keys) {
-      if (!first) out_ += ',';
-      first = false;
-      newline(depth + 1);
-      if (k.is_string()) {
-        write_json_string(out_, k.str());
-      } else if (k.is_number()) {
-        std::string text;
-        if (k.is_float())
-          write_json_float(text, k.as_float());
-        else
-          k.display(text);
-        write_json_string(out_, text);
-      } else {
-        return err(invalid_operation("cannot serialize to JSON"));
-      }
-      out_ += indent_ ? ": " : ":";
       auto val = get_item(v, k);
-      if (auto ok = write(val ? *val : Value(), depth + 1); !ok) return ok;
+      VQ_CHECK(write_entry(first, k, val ? *val : Value(), depth));
+      first = false;
     }
     if (!first) newline(depth);
     out_ += '}';
     return {};
+  }
+
+  velloquin::Result<void, Error> write_entry(bool first, const Value& k, const Value& val,
+                                             std::size_t depth) {
+    if (!first) out_ += ',';
+    newline(depth + 1);
+    if (k.is_string()) {
+      write_json_string(out_, k.str());
+    } else if (k.is_number()) {
+      std::string text;
+      if (k.is_float())
+        write_json_float(text, k.as_float());
+      else
+        k.display(text);
+      write_json_string(out_, text);
+    } else {
+      return err(invalid_operation("cannot serialize to JSON"));
+    }
+    out_ += indent_ ? ": " : ":";
+    return write(val, depth + 1);
   }
 
   std::optional<std::size_t> indent_;

@@ -25,11 +25,13 @@ velloquin::Result<Value, Error> only_value(const Args& args) {
 // The common shape of the case filters: text in, text out, safety kept.
 template <class F>
 ValueResult map_text(State& state, const Args& args, bool keep_safe, F&& f) {
-  auto v = only_value(args);
+  ArgReader r(args, false);
+  auto v = r.required_ref();
   if (!v) return err(std::move(v).error());
-  auto text = text_input(state, *v);
+  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  auto text = text_input(state, **v);
   if (!text) return err(std::move(text).error());
-  return text_value(f(text->view()), keep_safe && v->is_safe());
+  return text_value(f(text->view()), keep_safe && (*v)->is_safe());
 }
 
 bool is_ascii_punct(char32_t c) {
@@ -40,6 +42,17 @@ bool is_ascii_punct(char32_t c) {
 }  // namespace
 
 ValueResult upper(State& state, const Args& args) {
+  if (args.positional.size() == 1 && !args.has_kwargs && args.positional[0].is_string()) {
+    // ASCII text is mapped byte by byte straight into the result.
+    const Value& v = args.positional[0];
+    const std::string_view s = v.str();
+    if (utf8::ascii_prefix(s) == s.size()) {
+      char* at = nullptr;
+      Value out = Value::string_of_size(s.size(), v.is_safe(), &at);
+      for (const char c : s) *at++ = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+      return out;
+    }
+  }
   return map_text(state, args, true, [](std::string_view s) { return to_upper(s); });
 }
 
@@ -77,8 +90,9 @@ ValueResult title(State& state, const Args& args) {
 
 ValueResult trim(State& state, const Args& args) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
+  auto piped = r.required_ref();
+  if (!piped) return err(std::move(piped).error());
+  const Value* v = *piped;
   auto chars = r.optional();
   if (auto done = r.finish(); !done) return err(std::move(done).error());
   auto text = text_input(state, *v);
@@ -94,13 +108,19 @@ ValueResult trim(State& state, const Args& args) {
     return chars ? std::find(set.begin(), set.end(), ch) != set.end() : is_whitespace(ch);
   };
   std::string_view s = *text;
+  // Whitespace in ASCII is decided byte by byte; only other characters are decoded.
+  auto ascii_space = [&](unsigned char b) {
+    return !chars && ((b >= 0x9 && b <= 0xD) || b == ' ');
+  };
   std::size_t begin = 0;
+  while (begin < s.size() && ascii_space(static_cast<unsigned char>(s[begin]))) ++begin;
   while (begin < s.size()) {
     std::size_t next = begin;
     if (!strip(utf8::next(s, next))) break;
     begin = next;
   }
   std::size_t end = s.size();
+  while (end > begin && ascii_space(static_cast<unsigned char>(s[end - 1]))) --end;
   while (end > begin) {
     std::size_t start = end - 1;
     while (start > begin && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) --start;
@@ -108,7 +128,7 @@ ValueResult trim(State& state, const Args& args) {
     if (!strip(utf8::next(s, probe))) break;
     end = start;
   }
-  return text_value(std::string(s.substr(begin, end - begin)), v->is_safe());
+  return Value::string_copy(s.substr(begin, end - begin), v->is_safe());
 }
 
 namespace {

@@ -24,6 +24,11 @@ velloquin::Result<Value, Error> ArgReader::required() {
   return at(next_++);
 }
 
+velloquin::Result<const Value*, Error> ArgReader::required_ref() {
+  if (next_ >= count_) return err(Error(ErrorKind::MissingArgument));
+  return &at(next_++);
+}
+
 std::optional<Value> ArgReader::raw() {
   if (next_ >= count_) return std::nullopt;
   return at(next_++);
@@ -33,6 +38,12 @@ std::optional<Value> ArgReader::optional() {
   auto v = raw();
   if (!v || v->is_none() || v->is_undefined()) return std::nullopt;
   return v;
+}
+
+const Value* ArgReader::optional_ref() {
+  if (next_ >= count_) return nullptr;
+  const Value& v = at(next_++);
+  return v.is_none() || v.is_undefined() ? nullptr : &v;
 }
 
 std::vector<Value> ArgReader::rest() {

@@ -49,8 +49,13 @@ class ArgReader {
   std::size_t positional_count() const { return count_; }
   // The next positional argument; "missing argument" when absent.
   velloquin::Result<Value, Error> required();
+  // The same without a copy: the argument stays where it is, valid while this reader lives.
+  velloquin::Result<const Value*, Error> required_ref();
   // The next positional argument; nullopt when absent, none or undefined.
   std::optional<Value> optional();
+  // The same without a copy: nullptr when absent, none or undefined; valid while this reader
+  // lives.
+  const Value* optional_ref();
   // The next positional argument as given (absent -> nullopt; none/undefined kept).
   std::optional<Value> raw();
   // All remaining positional arguments.
@@ -156,8 +161,17 @@ class FunctionTable {
     added_.emplace_back(std::move(name), std::move(function));
   }
   const F* find(std::string_view name) const {
+    if (const F* added = find_added(name)) return added;
+    return find_builtin(name);
+  }
+  // The environment's own callable of that name, if any.
+  const F* find_added(std::string_view name) const {
     for (const auto& e : added_)
       if (e.first == name) return &e.second;
+    return nullptr;
+  }
+  // The builtin of that name, if any: static storage, so the pointer stays valid for good.
+  const F* find_builtin(std::string_view name) const {
     std::size_t lo = 0, hi = builtins_.size();
     while (lo < hi) {
       std::size_t mid = (lo + hi) / 2;

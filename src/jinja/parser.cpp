@@ -158,7 +158,10 @@ std::string_view describe_expr(const Expr& e) {
 
 class Parser {
  public:
-  explicit Parser(std::string_view source) : lexer_(source) { pull(); }
+  Parser(std::string_view source, const FilterTable* filters, const TestTable* tests)
+      : lexer_(source), filters_(filters), tests_(tests) {
+    pull();
+  }
 
   Result<Body, Error> parse() {
     auto body = subparse({});
@@ -873,6 +876,7 @@ class Parser {
     VQ_TRY(auto name, parse_dotted_name());
     auto filter =
         std::make_unique<FilterExpr>(name.second, std::move(name.first), std::move(object));
+    if (filters_ != nullptr) filter->builtin = filters_->find_builtin(filter->name);
     VQ_TRY(bool paren, matches(TokenKind::ParenOpen));
     if (paren) {
       VQ_TRY(filter->args, parse_args());
@@ -893,6 +897,7 @@ class Parser {
         VQ_TRY(auto name, parse_dotted_name());
         auto test = std::make_unique<TestExpr>(name.second, std::move(name.first), std::move(expr));
         test->negated = negated;
+        if (tests_ != nullptr) test->builtin = tests_->find_builtin(test->name);
         VQ_TRY(const Token* a, peek());
         if (a != nullptr && a->kind == TokenKind::ParenOpen) {
           VQ_TRY(test->args, parse_args());
@@ -1088,6 +1093,8 @@ class Parser {
   enum class State : std::uint8_t { Token, End, Failed };
 
   Lexer lexer_;
+  const FilterTable* filters_;
+  const TestTable* tests_;
   Token cur_;
   State state_ = State::End;
   std::optional<Error> error_;
@@ -1098,8 +1105,9 @@ class Parser {
 
 }  // namespace
 
-Result<Body, Error> parse_template(std::string_view source) {
-  return Parser(source).parse();
+Result<Body, Error> parse_template(std::string_view source, const FilterTable* filters,
+                                   const TestTable* tests) {
+  return Parser(source, filters, tests).parse();
 }
 
 }  // namespace velloquin::jinja

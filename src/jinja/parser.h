@@ -5,12 +5,15 @@
 
 #include "jinja/ast.h"
 #include "jinja/error.h"
+#include "jinja/functions.h"
 #include "jinja/result.h"
 
 namespace velloquin::jinja {
 
 // Parses the whole template (the source must already have its trailing newline removed).
-// Errors carry their line; the caller attaches the template name.
-Result<Body, Error> parse_template(std::string_view source);
+// Errors carry their line; the caller attaches the template name. Filters and tests named in
+// the template are looked up among the builtins of the tables given, once, here.
+Result<Body, Error> parse_template(std::string_view source, const FilterTable* filters = nullptr,
+                                   const TestTable* tests = nullptr);
 
 }  // namespace velloquin::jinja

@@ -1,5 +1,6 @@
 #include "jinja/template.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -12,6 +13,10 @@
 namespace velloquin::jinja {
 
 namespace {
+
+// Prompts with loops print several times their source; starting at a few pages saves the
+// first reallocations (each copying everything printed so far).
+constexpr std::size_t kMinOutputReserve = 4096;
 
 bool ends_with(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
@@ -50,7 +55,7 @@ Result<std::unique_ptr<Template>, Error> Template::compile(const Environment& en
                                                            std::string source) {
   std::unique_ptr<Template> t(new Template(env, std::move(name), std::move(source)));
   try {
-    auto body = parse_template(strip_trailing_newline(t->source_));
+    auto body = parse_template(strip_trailing_newline(t->source_), &env.filters(), &env.tests());
     if (!body.ok()) return err(named(std::move(body).error(), t->name_));
     t->body_ = std::move(body).value();
   } catch (const std::exception& e) {
@@ -64,7 +69,7 @@ Result<std::string, Error> Template::render(Value root) const {
   try {
     Evaluator evaluator(*env_, name_, escape_, std::move(root));
     std::string out;
-    out.reserve(source_.size() + source_.size() / 2);
+    out.reserve(std::max<std::size_t>(kMinOutputReserve, source_.size() + source_.size() / 2));
     auto result = evaluator.render(body_, out);
     if (!result.ok()) return err(named(std::move(result).error(), name_));
     return out;

@@ -64,9 +64,13 @@ void append_lower(std::string& out, char32_t c) {
 }
 
 std::string to_upper(std::string_view text) {
-  std::string out;
+  // The ASCII start is copied at once and mapped in place: no decoding.
+  const std::size_t ascii = utf8::ascii_prefix(text);
+  std::string out(text.substr(0, ascii));
+  for (char& c : out) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+  if (ascii == text.size()) return out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
+  for (std::size_t i = ascii; i < text.size();) {
     std::size_t len = utf8::char_len(text, i);
     if (len == 1 && static_cast<unsigned char>(text[i]) >= 0x80) {
       out += text[i++];
@@ -78,6 +82,12 @@ std::string to_upper(std::string_view text) {
 }
 
 std::string to_lower(std::string_view text) {
+  if (utf8::ascii_prefix(text) == text.size()) {
+    // No sigma and no decoding in ASCII text.
+    std::string out(text);
+    for (char& c : out) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    return out;
+  }
   std::string out;
   out.reserve(text.size());
   std::vector<char32_t> chars;

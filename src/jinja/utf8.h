@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -34,9 +35,31 @@ inline char32_t next(std::string_view text, std::size_t& i) {
   return cp;
 }
 
+// How many bytes at the start of `text` are ASCII (eight at a time: prompts are mostly ASCII).
+inline std::size_t ascii_prefix(std::string_view text) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if ((word & kHighBits) != 0) break;
+  }
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i;
+}
+
 inline std::size_t count(std::string_view text) {
   std::size_t n = 0;
-  for (std::size_t i = 0; i < text.size(); i += char_len(text, i)) ++n;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t run = ascii_prefix(text.substr(i));
+    n += run;
+    i += run;
+    if (i < text.size()) {
+      i += char_len(text, i);
+      ++n;
+    }
+  }
   return n;
 }
 

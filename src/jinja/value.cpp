@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <nlohmann/json.hpp>
 
@@ -74,6 +75,69 @@ Value::Value(UInt128 u) noexcept {
 
 Value::Value(std::string s) {
   set_heap(Tag::String, std::make_shared<StringData>(std::move(s)));
+}
+
+namespace {
+
+// Allocates a shared object's block with `extra` bytes after it, and reports where they start:
+// a copied string then needs one allocation, not one for the block and one for its text.
+template <class T>
+struct TrailingBytes {
+  using value_type = T;
+  TrailingBytes(std::size_t extra_bytes, char** tail_start)
+      : extra(extra_bytes), tail(tail_start) {}
+  template <class U>
+  TrailingBytes(const TrailingBytes<U>& other) : extra(other.extra), tail(other.tail) {}
+  T* allocate(std::size_t n) {
+    char* block = static_cast<char*>(::operator new(n * sizeof(T) + extra));
+    *tail = block + n * sizeof(T);
+    return reinterpret_cast<T*>(block);
+  }
+  void deallocate(T* p, std::size_t) { ::operator delete(p); }
+  template <class U>
+  bool operator==(const TrailingBytes<U>& other) const {
+    return extra == other.extra && tail == other.tail;
+  }
+  std::size_t extra;
+  char** tail;
+};
+
+// The placed text: the block is allocated before the object is constructed, so `tail` is known.
+struct PlacedText {
+  char* const* tail;
+  std::string_view source;
+  operator std::string_view() const {
+    if (!source.empty()) std::memcpy(*tail, source.data(), source.size());
+    return {*tail, source.size()};
+  }
+};
+
+}  // namespace
+
+Value::Value(std::string_view s) {
+  char* tail = nullptr;
+  // The conversion to the text's view, which copies it, runs inside the construction.
+  auto data = std::allocate_shared<StringData>(TrailingBytes<StringData>(s.size(), &tail),
+                                               PlacedText{&tail, s});
+  set_heap(Tag::String, std::move(data));
+}
+
+Value Value::string_of_size(std::size_t size, bool safe, char** data) {
+  char* tail = nullptr;
+  auto block = std::allocate_shared<StringData>(TrailingBytes<StringData>(size, &tail),
+                                                PlacedText{&tail, std::string_view()});
+  *data = tail;
+  block->text = std::string_view(tail, size);
+  Value v;
+  v.set_heap(Tag::String, std::move(block));
+  v.flag_ = safe;
+  return v;
+}
+
+Value Value::string_copy(std::string_view text, bool safe) {
+  Value v(text);
+  v.flag_ = safe;
+  return v;
 }
 
 void Value::set_heap(Tag tag, std::shared_ptr<HeapData> heap) {
@@ -309,7 +373,7 @@ Value json_scalar(const nlohmann::json& json) {
     case T::number_float:
       return Value(json.get<double>());
     case T::string:
-      return Value(json.get_ref<const std::string&>());
+      return Value(std::string_view(json.get_ref<const std::string&>()));
     case T::binary: {
       const auto& bin = json.get_binary();
       return Value::bytes(std::string(bin.begin(), bin.end()));
@@ -402,12 +466,6 @@ ValueKind Value::kind() const {
   return ValueKind::Invalid;
 }
 
-std::string_view Value::str() const {
-  if (tag_ == Tag::String || tag_ == Tag::Bytes)
-    return static_cast<const StringData*>(heap())->text;
-  return {};
-}
-
 const std::vector<Value>* Value::items() const {
   if (tag_ == Tag::Seq) return &static_cast<const SeqData*>(heap())->items;
   if (tag_ == Tag::Iterator) {
@@ -417,8 +475,10 @@ const std::vector<Value>* Value::items() const {
   return nullptr;
 }
 
-const Map* Value::map_data() const {
-  return tag_ == Tag::Map ? static_cast<const Map*>(heap()) : nullptr;
+std::shared_ptr<const std::vector<Value>> Value::shared_items() const {
+  const std::vector<Value>* list = items();
+  if (list == nullptr) return nullptr;
+  return std::shared_ptr<const std::vector<Value>>(u_.heap, list);
 }
 
 Object* Value::object_ptr() const {

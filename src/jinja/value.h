@@ -52,6 +52,18 @@ struct HeapData {
   virtual ~HeapData() = default;
 };
 
+// The text behind a string or bytes value (here so that reading it is inline): a string of its
+// own, or a copy placed right after this object in the same allocation (value.cpp).
+struct StringData : HeapData {
+  explicit StringData(std::string t) : owned(std::move(t)), text(owned) {}
+  // `text` already holds the characters; `owned` stays empty.
+  explicit StringData(std::string_view placed) : text(placed) {}
+  StringData(const StringData&) = delete;
+  StringData& operator=(const StringData&) = delete;
+  std::string owned;
+  std::string_view text;
+};
+
 class Value {
  public:
   // The storage tag: finer than the kind (integers of two widths, two undefined flavours).
@@ -83,8 +95,9 @@ class Value {
   Value(UInt128 u) noexcept;
   Value(double d) noexcept : tag_(Tag::Float) { u_.f = d; }
   Value(std::string s);
-  Value(std::string_view s) : Value(std::string(s)) {}
-  Value(const char* s) : Value(std::string(s)) {}
+  // A copy of the text, made in the same allocation as its bookkeeping.
+  Value(std::string_view s);
+  Value(const char* s) : Value(std::string_view(s)) {}
 
   // Copies and moves are on every hot path: inline, and scalars never touch the heap pointer.
   Value(const Value& other) noexcept : tag_(other.tag_), flag_(other.flag_) {
@@ -127,6 +140,11 @@ class Value {
   static Value string(std::string s, bool safe) {
     return safe ? safe_string(std::move(s)) : Value(std::move(s));
   }
+  // A copy of `text` (one allocation), safe when `safe` is set.
+  static Value string_copy(std::string_view text, bool safe);
+  // A string of `size` bytes in one allocation, for a builder that knows the length up front:
+  // it writes every byte through `*data` before the value is copied or read.
+  static Value string_of_size(std::size_t size, bool safe, char** data);
   static Value bytes(std::string data);
   static Value seq(std::vector<Value> items);
   // A map as the engine builds it: ordered by key (total order), later duplicates win.
@@ -173,10 +191,16 @@ class Value {
   std::int64_t as_int64() const { return u_.i; }
   double as_float() const { return u_.f; }
   // The string's text (also bytes); empty for other kinds.
-  std::string_view str() const;
+  std::string_view str() const {
+    if (tag_ == Tag::String || tag_ == Tag::Bytes)
+      return static_cast<const StringData*>(u_.heap.get())->text;
+    return {};
+  }
   // Items of a sequence or sized/materialised iterator; nullptr for others (and ranges).
   const std::vector<Value>* items() const;
-  const Map* map_data() const;
+  // The same items, sharing this value's storage (no copy); nullptr where items() is.
+  std::shared_ptr<const std::vector<Value>> shared_items() const;
+  inline const Map* map_data() const;
   Object* object_ptr() const;
   std::shared_ptr<Object> object_shared() const;
   // Range parameters when this is a range iterator.
@@ -257,6 +281,10 @@ class Map : public HeapData {
   MapEntries entries_;
   bool sorted_;
 };
+
+inline const Map* Value::map_data() const {
+  return tag_ == Tag::Map ? static_cast<const Map*>(u_.heap.get()) : nullptr;
+}
 
 // Equality per the language: numbers numerically, sequences element-wise, maps by entries.
 bool values_equal(const Value& a, const Value& b);

@@ -1,4 +1,4 @@
-// The heap contents behind string, sequence and iterator values (internal to the engine).
+// The heap contents behind sequence and iterator values (internal to the engine).
 #pragma once
 
 #include <optional>
@@ -9,11 +9,6 @@
 #include "jinja/value.h"
 
 namespace velloquin::jinja {
-
-struct StringData : HeapData {
-  explicit StringData(std::string t) : text(std::move(t)) {}
-  std::string text;
-};
 
 // Frees the containers nested in `items` without recursing once per level: a deep value
 // (a list in a list in a list ...) would otherwise exhaust the stack when released.

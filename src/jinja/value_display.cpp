@@ -329,6 +329,17 @@ void write_pretty(std::string& out, const Value& v, int indent) {
 }  // namespace
 
 void Value::display(std::string& out) const {
+  // The kinds printed most often need neither the nesting guard nor the dispatch.
+  if (tag_ == Tag::String) {
+    out += str();
+    return;
+  }
+  if (tag_ == Tag::Int) {
+    char buf[24];
+    auto res = std::to_chars(buf, buf + sizeof buf, u_.i);
+    out.append(buf, res.ptr);
+    return;
+  }
   write_value(out, *this, Form::Display);
 }
 

@@ -382,7 +382,7 @@ Value string_char_at(std::string_view s, const Value& key) {
   if (!idx) return Value();
   std::size_t pos = 0;
   for (std::size_t n = 0; n < *idx; ++n) pos += utf8::char_len(s, pos);
-  return Value(std::string(s.substr(pos, utf8::char_len(s, pos))));
+  return Value(s.substr(pos, utf8::char_len(s, pos)));
 }
 
 }  // namespace
@@ -454,15 +454,15 @@ std::pair<std::size_t, std::size_t> forward_slice_bounds(std::size_t size,
   return {static_cast<std::size_t>(clamp(start, 0)), static_cast<std::size_t>(clamp(stop, n))};
 }
 
-// Characters [first, end) of a text, copied in one piece: a step of one selects a contiguous
-// run, so there is no need to list every character's position.
-std::string character_run(std::string_view text, std::size_t first, std::size_t end) {
+// Characters [first, end) of a text, in one piece: a step of one selects a contiguous run, so
+// there is no need to list every character's position.
+std::string_view character_run(std::string_view text, std::size_t first, std::size_t end) {
   std::size_t at = 0;
   std::size_t index = 0;
   for (; index < first; ++index) at += utf8::char_len(text, at);
   const std::size_t from = at;
   for (; index < end; ++index) at += utf8::char_len(text, at);
-  return std::string(text.substr(from, at - from));
+  return text.substr(from, at - from);
 }
 
 // The positions a Python slice selects from a sequence of `size` items.
@@ -502,9 +502,14 @@ ValueResult slice(const Value& base, const Value& start, const Value& stop, cons
   if (base.is_none() || base.is_undefined()) return Value::seq({});
   if (base.is_string()) {
     std::string_view text = base.str();
+    if (stride == 1 && utf8::ascii_prefix(text) == text.size()) {
+      // One byte per character: the bounds are byte offsets.
+      const auto [first, end] = forward_slice_bounds(text.size(), *s, *e);
+      return Value(first < end ? text.substr(first, end - first) : std::string_view());
+    }
     if (stride == 1) {
       const auto [first, end] = forward_slice_bounds(utf8::count(text), *s, *e);
-      return Value(first < end ? character_run(text, first, end) : std::string());
+      return Value(first < end ? character_run(text, first, end) : std::string_view());
     }
     std::vector<std::size_t> starts;
     for (std::size_t i = 0; i < text.size(); i += utf8::char_len(text, i)) starts.push_back(i);
@@ -563,7 +568,7 @@ std::optional<Value> ValueIterator::next() {
     case Mode::Chars: {
       std::string_view text = source_.str();
       std::size_t len = utf8::char_len(text, pos_);
-      Value out(std::string(text.substr(pos_, len)));
+      Value out(text.substr(pos_, len));
       pos_ += len;
       return out;
     }

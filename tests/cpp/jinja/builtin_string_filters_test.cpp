@@ -18,6 +18,11 @@ TEST(BuiltinStringFilters, CaseConversion) {
       {R"({{ "ßa"|upper }})", "{}", output("SSA")},
       {R"({{ "ßa"|capitalize }})", "{}", output("SSa")},
       {R"({{ "ΣΑΣ ΟΔΟΣ"|lower }})", "{}", output("σας οδος")},
+      // ASCII text takes a shorter path; text past an ASCII start still maps in full.
+      {R"({{ "MiXeD CaSe 123 [ABCDEFGHIJ]"|lower }}|{{ "MiXeD CaSe 123 [abcdefghij]"|upper }})",
+       "{}", output("mixed case 123 [abcdefghij]|MIXED CASE 123 [ABCDEFGHIJ]")},
+      {R"({{ "abcdefghijklm äöü ß x"|upper }}|{{ "HELLO WORLD ÄÖ ΟΔΟΣ"|lower }})", "{}",
+       output("ABCDEFGHIJKLM ÄÖÜ SS X|hello world äö οδος")},
       {R"({{ "hello wORLD-foo_bar o'neil 3rd"|title }})", "{}",
        output("Hello World-Foo_Bar O'Neil 3rd")},
       {R"({{ 42|upper }}|{{ none|lower }}|{{ true|upper }})", "{}", output("42|none|TRUE")},
@@ -30,6 +35,9 @@ TEST(BuiltinStringFilters, CaseConversion) {
 TEST(BuiltinStringFilters, TrimReplaceSplitLines) {
   expect_all({
       {R"([{{ "\u3000 a b \n"|trim }}])", "{}", output("[a b]")},
+      {R"([{{ " \u00a0 \t x \u2003 y\u3000 \r\n"|trim }}]|[{{ "  \t\n "|trim }}])", "{}",
+       output("[x \u2003 y]|[]")},
+      {R"([{{ "  xx  "|trim("x") }}]|[{{ "xx  xx"|trim("x") }}])", "{}", output("[  xx  ]|[  ]")},
       {R"({{ "1212foo12bar1212"|trim("12") }})", "{}", output("foo12bar")},
       {R"({{ "ab"|trim(foo) }})", "{}", output("ab")},
       {R"({{ "a"|trim(chars="x") }})", "{}",
@@ -106,6 +114,13 @@ TEST(BuiltinStringFilters, SerialisationFilters) {
       {R"({{ [1, {"b": 2}]|tojson(true) }})", "{}", output("[\n  1,\n  {\n    \"b\": 2\n  }\n]")},
       {R"({{ [1]|tojson(indent=1) }})", "{}", output("[\n 1\n]")},
       {R"({{ {1: 2, 1.5: 3}|tojson }})", "{}", output(R"({"1":2,"1.5":3})")},
+      // Empty containers print without line breaks.
+      {R"({{ m|tojson }}|{{ {}|tojson(2) }}|{{ []|tojson(2) }})",
+       R"({"m": {"z": 1, "a": {}, "k": [[], "é"]}})",
+       output(R"({"a":{},"k":[[],"é"],"z":1}|{}|[])")},
+      {R"({{ m|tojson(2) }})", R"({"m": {"z": 1, "a": {"b": [2]}}})",
+       output("{\n  \"a\": {\n    \"b\": [\n      2\n    ]\n  },\n  \"z\": 1\n}")},
+      {R"({{ range(3)|tojson }}|{{ (range(3)|reverse)|tojson }})", "{}", output("[0,1,2]|[2,1,0]")},
       {R"({{ {true: 1}|tojson }})", "{}",
        error("invalid operation: cannot serialize to JSON (in t:1)")},
       {R"({{ [x, 1e300 * 1e300, 1e16, 1e-7]|tojson }})", "{}", output("[null,null,1e16,1e-7]")},

@@ -78,6 +78,42 @@ TEST(Expressions, Calls) {
   });
 }
 
+// Argument lists are reused from call to call within a render: nested and repeated calls must
+// each see exactly their own arguments.
+TEST(Expressions, NestedAndRepeatedCallArguments) {
+  expect_all({
+      {"{{ [1, 2]|join([3, 4]|join('-')) }}", "{}", output("13-42")},
+      {"{% for x in ['a', 'b'] %}{{ x|replace(x, x|upper) }}{{ 'q'|default(x) }}{% endfor %}", "{}",
+       output("AqBq")},
+      {"{{ 'abc'|replace(*['b', 'x'])|replace('a', 'y')|upper }}", "{}", output("YXC")},
+      {"{{ '%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s'|format(*range(20)) }}|{{ 'x'|upper }}", "{}",
+       output("012345678910111213141516171819|X")},
+      {"{{ dict(a=1, **{'b': 2})|tojson }}|{{ 'x'|default('y') }}", "{}",
+       output("{\"a\":1,\"b\":2}|x")},
+      {"{{ 'ab'|replace('a', 'c' if x is defined else 'd') }}", "{}", output("db")},
+  });
+}
+
+// Filters are looked up when the template is compiled, yet a filter the environment adds
+// later, under a new name or a builtin's, is what the next render calls.
+TEST(Expressions, FiltersAddedAfterCompiling) {
+  Environment env;
+  ASSERT_TRUE(env.add_template("t", "{{ 'a'|upper }}|{{ 'b'|lower }}|{{ 'c'|later }}").ok());
+  const Template* t = *env.get_template("t");
+  const Value context = Value::from_json(nlohmann::json::object());
+  EXPECT_EQ(t->render(context).error().display(),
+            "unknown filter: filter later is unknown (in t:1)");
+  auto tagged = [](std::string tag) {
+    return [tag](const Value& v) -> Result<Value, Error> {
+      return Value(tag + "(" + v.to_display_string() + ")");
+    };
+  };
+  env.add_filter("later", tagged("later"));
+  EXPECT_EQ(t->render(context).value(), "A|b|later(c)");
+  env.add_filter("upper", tagged("up"));
+  EXPECT_EQ(t->render(context).value(), "up(a)|b|later(c)");
+}
+
 TEST(StrictUndefined, EveryUseFails) {
   const std::string undefined = "undefined value (in t:1)";
   expect_all({

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -79,6 +80,36 @@ TEST(ValueForms, EngineMapsOrderKeysAcrossKinds) {
       Value::map_in_order({{Value("z"), Value(1)}, {Value("a"), Value(2)}, {Value("z"), Value(3)}})
           .to_display_string(),
       R"({"z": 3, "a": 2})");
+}
+
+// Text copied from a view lives in the same allocation as its bookkeeping; text handed over as
+// a std::string keeps its own buffer. Both must read back exactly, whatever the length.
+TEST(ValueForms, StringStorage) {
+  const std::string long_text(1000, 'x');
+  const std::vector<std::string> texts = {
+      "",         "a",      std::string("a\0b", 3), "fifteen chars..", "sixteen chars...",
+      "é日本語😀", long_text};
+  for (const auto& text : texts) {
+    const Value copied{std::string_view(text)};
+    const Value owned{std::string(text)};
+    const Value safe = Value::string_copy(text, true);
+    EXPECT_EQ(copied.str(), text);
+    EXPECT_EQ(owned.str(), text);
+    EXPECT_EQ(safe.str(), text);
+    EXPECT_TRUE(copied.is_string() && !copied.is_safe());
+    EXPECT_TRUE(safe.is_safe());
+    EXPECT_FALSE(Value::string_copy(text, false).is_safe());
+    EXPECT_TRUE(values_equal(copied, owned));
+    const Value shared = copied;
+    EXPECT_TRUE(shared.same_instance(copied));
+    EXPECT_EQ(shared.str().data(), copied.str().data());
+
+    char* at = nullptr;
+    const Value written = Value::string_of_size(text.size(), true, &at);
+    std::copy(text.begin(), text.end(), at);
+    EXPECT_EQ(written.str(), text);
+    EXPECT_TRUE(written.is_safe());
+  }
 }
 
 TEST(ValueForms, PrettyRepr) {

@@ -209,6 +209,21 @@ TEST(ValueOps, Slicing) {
       {Value("a😀b😀c"), Value(1), Value(4), none, "😀b😀"},
       {Value("a😀b😀c"), Value(-2), Value(100), none, "😀c"},
       {Value("ñ"), Value(1), none, none, ""},
+      // Longer texts are checked for ASCII eight bytes at a time: a multi-byte character or an
+      // invalid byte just past a word, inside one, or at the very end still counts as one.
+      {Value("abcdefghijklmnopqrstuvwxyz"), Value(3), Value(-20), none, "def"},
+      {Value("abcdefghijklmnopqrstuvwxyz"), Value(-30), Value(30), none,
+       "abcdefghijklmnopqrstuvwxyz"},
+      {Value("abcdefghé123456789"), Value(7), Value(10), none, "hé1"},
+      {Value("abcdefghijklmnoé"), Value(-2), none, none, "oé"},
+      {Value("abcdé"
+             "fghijklmnop"),
+       Value(4), Value(-9), none, "éfg"},
+      {Value("abcdefgh\xff"
+             "ijklmnop"),
+       Value(8), Value(10), none,
+       "\xff"
+       "i"},
       {json("[1, 2, 3, 4, 5]"), Value(4), Value(1), Value(-2), "[5, 3]"},
       {json("[1, 2, 3]"), Value(-10), Value(10), none, "[1, 2, 3]"},
       {json("[1, 2, 3]"), Value(-10), none, Value(-1), "[]"},
@@ -229,6 +244,19 @@ TEST(ValueOps, Slicing) {
 
 TEST(ValueOps, LengthAndIteration) {
   EXPECT_EQ(length(Value("héllo")).value(), 5u);
+  const std::vector<std::pair<std::string, std::size_t>> lengths = {
+      {"", 0},
+      {"abcdefgh", 8},
+      {"abcdefghé", 9},
+      {"éabcdefghijklmnop", 17},
+      {"abcdefgéhijklmnopq", 18},
+      {"abc\xff"
+       "defghijkl",
+       13},
+      {"日本語テキスト日本語テキスト", 14},
+  };
+  for (const auto& [text, expected] : lengths)
+    EXPECT_EQ(length(Value(text)).value(), expected) << text;
   EXPECT_EQ(length(Value::range(0, 1, 7)).value(), 7u);
   EXPECT_EQ(length(Value::iterator({}, false)).error().display(),
             "invalid operation: cannot calculate length of value of type iterator");
