@@ -280,6 +280,14 @@ WalkResult<Builder> walk(Builder& builder, PyObject* object) {
   DepthGuard depth(" while converting a Python value", builder.depth);
   if (!depth.entered()) return err(from_python_exception());
 
+  // Validated data is made of exact dicts, lists, str and int: a pointer comparison each, before
+  // the subclass checks (function calls under the stable ABI) that decide every other value.
+  PyTypeObject* type = Py_TYPE(object);
+  if (type == &PyDict_Type) return walk_dict(builder, object);
+  if (type == &PyList_Type) return walk_sequence(builder, object);
+  if (type == &PyUnicode_Type) return walk_string(builder, object);
+  if (type == &PyLong_Type) return walk_integer(builder, object);
+
   if (object == Py_None) return builder.null();
   if (PyBool_Check(object)) return builder.boolean(object == Py_True);
   if (PyLong_Check(object)) return walk_integer(builder, object);

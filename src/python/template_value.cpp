@@ -76,16 +76,26 @@ struct TemplateValueBuilder {
   // Lists of records repeat the same few keys, usually as the very same str objects; each
   // distinct key becomes one shared engine string instead of one per record. A key is found by
   // identity first (the cache holds a reference, so the object cannot be replaced by another at
-  // the same address), then by text.
+  // the same address), then by text. Records repeat their keys in the same order, so the entry
+  // after the last one found is tried first.
   jinja::Value key_value(PyObject* key, std::string_view text) {
-    for (const CachedKey& cached : keys) {
-      if (cached.object.get() == key) return cached.value;
+    if (next_key < keys.size() && keys[next_key].object.get() == key) {
+      return keys[next_key++].value;
+    }
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (keys[i].object.get() == key) {
+        next_key = i + 1;
+        return keys[i].value;
+      }
     }
     for (const CachedKey& cached : keys) {
       if (cached.value.str() == text) return cached.value;
     }
     jinja::Value value(text);
-    if (keys.size() < kKeyCacheSize) keys.push_back({OwnedRef::borrow(key), value});
+    if (keys.size() < kKeyCacheSize) {
+      keys.push_back({OwnedRef::borrow(key), value});
+      next_key = keys.size();
+    }
     return value;
   }
 
@@ -95,6 +105,7 @@ struct TemplateValueBuilder {
   };
   static constexpr std::size_t kKeyCacheSize = 32;
   std::vector<CachedKey> keys;
+  std::size_t next_key = 0;
   int depth = 0;
 };
 
