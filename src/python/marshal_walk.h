@@ -158,7 +158,21 @@ WalkResult<Builder> walk_sequence(Builder& builder, PyObject* object) {
   if (length < 0) return err(from_python_exception());
   typename Builder::Value array = builder.array();
   reserve_items(builder, array, length);
+  const bool exact_list = PyList_CheckExact(object);
   for (Py_ssize_t i = 0; i < length; ++i) {
+    if constexpr (TakesText<Builder>) {
+      // Reading a str runs no Python code, so a list's own reference to one will do.
+      if (exact_list) {
+        PyObject* listed = PyList_GetItem(object, i);
+        if (listed == nullptr) return err(from_python_exception());
+        if (Py_IS_TYPE(listed, &PyUnicode_Type)) {
+          auto text = str_utf8(listed);
+          if (!text) return err(std::move(text).error());
+          builder.append_text(array, *text);
+          continue;
+        }
+      }
+    }
     OwnedRef item = sequence_item(object, i);
     if (!item) return err(from_python_exception());
     if constexpr (TakesText<Builder>) {
@@ -224,18 +238,22 @@ WalkResult<Builder> walk_dict(Builder& builder, PyObject* object) {
   PyObject* borrowed_key = nullptr;
   PyObject* borrowed_value = nullptr;
   while (PyDict_Next(object, &position, &borrowed_key, &borrowed_value)) {
+    if constexpr (TakesText<Builder>) {
+      // Reading a str key and a str value runs no Python code, so the dict's own references
+      // will do for such an entry.
+      if (Py_IS_TYPE(borrowed_value, &PyUnicode_Type)) {
+        auto text = key_text(borrowed_key);
+        if (!text) return err(std::move(text).error());
+        auto utf8 = str_utf8(borrowed_value);
+        if (!utf8) return err(std::move(utf8).error());
+        builder.insert_text(result, borrowed_key, *text, *utf8);
+        continue;
+      }
+    }
     OwnedRef key = OwnedRef::borrow(borrowed_key);
     OwnedRef value = OwnedRef::borrow(borrowed_value);
     auto text = key_text(key.get());
     if (!text) return err(std::move(text).error());
-    if constexpr (TakesText<Builder>) {
-      if (Py_IS_TYPE(value.get(), &PyUnicode_Type)) {
-        auto utf8 = str_utf8(value.get());
-        if (!utf8) return err(std::move(utf8).error());
-        builder.insert_text(result, key.get(), *text, *utf8);
-        continue;
-      }
-    }
     WalkResult<Builder> converted = walk(builder, value.get());
     if (!converted) return converted;
     insert_entry(builder, result, key.get(), *text, std::move(converted).value());
