@@ -185,6 +185,15 @@ void release_nested(std::vector<Value>& items) {
 }
 
 Map::~Map() {
+  // Inside a release already under way the nested containers join its worklist directly,
+  // without a list of their own.
+  if (pending_release) {
+    for (auto& [k, v] : entries_) {
+      if (is_container(k)) pending_release->push_back(std::move(k));
+      if (is_container(v)) pending_release->push_back(std::move(v));
+    }
+    return;
+  }
   std::vector<Value> values;
   for (auto& [k, v] : entries_) {
     if (is_container(k)) values.push_back(std::move(k));

@@ -163,6 +163,17 @@ TEST(ValueForms, DeepJsonIsConvertedWithoutRecursion) {
   ASSERT_TRUE(v.is_seq());
   EXPECT_EQ(v.to_display_string().substr(0, 4), "[[[[");
   EXPECT_TRUE(values_equal(v, v));
+  // Maps in maps, and maps and lists taking turns, are released the same way.
+  for (bool alternate : {false, true}) {
+    nlohmann::json nested = 1;
+    for (int i = 0; i <= 200000; ++i) {
+      nested = alternate && i % 2 ? nlohmann::json::array({std::move(nested)})
+                                  : nlohmann::json{{"k", std::move(nested)}, {"s", "text"}};
+    }
+    Value m = Value::from_json(nested);
+    ASSERT_TRUE(m.is_map()) << alternate;
+    EXPECT_EQ(m.to_display_string().substr(0, 7), alternate ? "{\"k\": [" : "{\"k\": {");
+  }
   nlohmann::json mixed = {{"b", {1, {{"c", nullptr}}}}, {"a", "x"}};
   EXPECT_EQ(Value::from_json(mixed).to_display_string(), R"({"a": "x", "b": [1, {"c": None}]})");
 }
