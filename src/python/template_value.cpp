@@ -76,36 +76,46 @@ struct TemplateValueBuilder {
   // Lists of records repeat the same few keys, usually as the very same str objects; each
   // distinct key becomes one shared engine string instead of one per record. A key is found by
   // identity first (the cache holds a reference, so the object cannot be replaced by another at
-  // the same address), then by text. Records repeat their keys in the same order, so the entry
-  // after the last one found is tried first.
+  // the same address), then by text. Records repeat their keys in the same order, so each
+  // cached key remembers which key was asked for after it, and that one is tried first.
   jinja::Value key_value(PyObject* key, std::string_view text) {
-    if (next_key < keys.size() && keys[next_key].object.get() == key) {
-      return keys[next_key++].value;
+    const std::size_t guess = last_key < keys.size() ? keys[last_key].next : kNone;
+    std::size_t found = kNone;
+    if (guess < keys.size() && keys[guess].object.get() == key) {
+      found = guess;
+    } else {
+      found = find_key(key, text);
+      if (found == kNone) {
+        jinja::Value value(text);
+        if (keys.size() == kKeyCacheSize) return value;
+        found = keys.size();
+        keys.push_back({OwnedRef::borrow(key), std::move(value), kNone});
+      }
+      if (last_key < keys.size()) keys[last_key].next = found;
+    }
+    last_key = found;
+    return keys[found].value;
+  }
+
+  std::size_t find_key(PyObject* key, std::string_view text) const {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (keys[i].object.get() == key) return i;
     }
     for (std::size_t i = 0; i < keys.size(); ++i) {
-      if (keys[i].object.get() == key) {
-        next_key = i + 1;
-        return keys[i].value;
-      }
+      if (keys[i].value.str() == text) return i;
     }
-    for (const CachedKey& cached : keys) {
-      if (cached.value.str() == text) return cached.value;
-    }
-    jinja::Value value(text);
-    if (keys.size() < kKeyCacheSize) {
-      keys.push_back({OwnedRef::borrow(key), value});
-      next_key = keys.size();
-    }
-    return value;
+    return kNone;
   }
 
   struct CachedKey {
     OwnedRef object;
     jinja::Value value;
+    std::size_t next;  // the key asked for after this one last time, or kNone
   };
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   static constexpr std::size_t kKeyCacheSize = 32;
   std::vector<CachedKey> keys;
-  std::size_t next_key = 0;
+  std::size_t last_key = kNone;
   int depth = 0;
 };
 

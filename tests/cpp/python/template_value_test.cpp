@@ -34,6 +34,15 @@ TEST(ToTemplateValue, AgreesWithTheJsonRoute) {
       "{'n': 2**64}",
       "{'n': -2**63 - 1}",
       "b'bytes'",
+      // Records: keys in changing orders, equal keys that are distinct objects, more distinct
+      // keys than the conversion keeps shared, a bad key after good ones, text in tuples, and
+      // text without a UTF-8 form inside a record.
+      "[{'a': 1, 'b': 'x'}, {'b': 'y', 'a': 2}, {'a': 3}, {'c': 'z', 'a': 'w', 'b': 0}]",
+      "[{''.join(['ke', 'y']): i, 'v': str(i)} for i in range(3)]",
+      "[{'k%02d' % (i + j): str(j) for j in range(3)} for i in range(40)]",
+      "[{'a': 'x'}, {'a': 'x', 5: 'integer key after text'}]",
+      "(['a', 'b'], ('c', ['d']))",
+      "[{'s': 'ok'}, {'s': '\\ud800'}]",
   };
   for (const char* expression : cases) {
     OwnedRef object = eval(expression);
