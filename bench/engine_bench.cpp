@@ -86,22 +86,34 @@ nlohmann::json chat_context() {
           {"question", "  Why was I charged twice this month?  "}};
 }
 
+// Compiles `source` into the strict `env` and renders it once, so a benchmark never times a
+// failure; nullptr (reported on stderr) when either step fails.
+const jinja::Template* compile_and_check(jinja::Environment& env, const std::string& name,
+                                         const std::string& source, const jinja::Value& context,
+                                         std::string& first) {
+  env.set_undefined_behavior(jinja::UndefinedBehavior::Strict);
+  if (auto added = env.add_template(name, source); !added.ok()) {
+    std::fprintf(stderr, "compile failed: %s\n", added.error().display().c_str());
+    return nullptr;
+  }
+  const jinja::Template* tmpl = *env.get_template(name);
+  auto rendered = tmpl->render(context);
+  if (!rendered.ok()) {
+    std::fprintf(stderr, "render failed: %s\n", rendered.error().display().c_str());
+    return nullptr;
+  }
+  first = std::move(rendered).value();
+  return tmpl;
+}
+
 int typical_prompt(std::size_t& sink) {
   const std::string source = velloquin::bench::typical_prompt_template();
   const jinja::Value context = jinja::Value::from_json(prompt_context());
 
   jinja::Environment env;
-  env.set_undefined_behavior(jinja::UndefinedBehavior::Strict);
-  if (auto added = env.add_template("kernel", source); !added.ok()) {
-    std::fprintf(stderr, "compile failed: %s\n", added.error().display().c_str());
-    return 1;
-  }
-  const jinja::Template* tmpl = *env.get_template("kernel");
-  auto first = tmpl->render(context);
-  if (!first.ok()) {
-    std::fprintf(stderr, "render failed: %s\n", first.error().display().c_str());
-    return 1;
-  }
+  std::string first;
+  const jinja::Template* tmpl = compile_and_check(env, "kernel", source, context, first);
+  if (tmpl == nullptr) return 1;
 
   const Timing compile = best_per_call(20000, [&] {
     jinja::Environment fresh;
@@ -120,8 +132,7 @@ int typical_prompt(std::size_t& sink) {
     auto out = (*fresh.get_template("kernel"))->render(context);
     sink += out.ok() ? out->size() : 0;
   });
-  std::printf("template %zu bytes, output %zu bytes, 50 loop items\n", source.size(),
-              first->size());
+  std::printf("template %zu bytes, output %zu bytes, 50 loop items\n", source.size(), first.size());
   std::printf("                                          wall ns   processor ns\n");
   std::printf("compile (fresh environment + template): %8.0f %12.0f\n", compile.wall_ns,
               compile.cpu_ns);
@@ -134,22 +145,14 @@ int typical_prompt(std::size_t& sink) {
 int chat_prompt(std::size_t& sink) {
   const jinja::Value context = jinja::Value::from_json(chat_context());
   jinja::Environment env;
-  env.set_undefined_behavior(jinja::UndefinedBehavior::Strict);
-  if (auto added = env.add_template("chat", kChatTemplate); !added.ok()) {
-    std::fprintf(stderr, "compile failed: %s\n", added.error().display().c_str());
-    return 1;
-  }
-  const jinja::Template* tmpl = *env.get_template("chat");
-  auto first = tmpl->render(context);
-  if (!first.ok()) {
-    std::fprintf(stderr, "render failed: %s\n", first.error().display().c_str());
-    return 1;
-  }
+  std::string first;
+  const jinja::Template* tmpl = compile_and_check(env, "chat", kChatTemplate, context, first);
+  if (tmpl == nullptr) return 1;
   const Timing render = best_per_call(10000, [&] {
     auto out = tmpl->render(context);
     sink += out.ok() ? out->size() : 0;
   });
-  std::printf("chat prompt, output %zu bytes, loops over 20 and 10 records\n", first->size());
+  std::printf("chat prompt, output %zu bytes, loops over 20 and 10 records\n", first.size());
   std::printf("render:                                  %8.0f %12.0f\n", render.wall_ns,
               render.cpu_ns);
   return 0;
