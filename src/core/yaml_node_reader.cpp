@@ -146,7 +146,8 @@ YamlResult<std::optional<std::string>> YamlNodeReader::read_optional_string(
   if (event.kind == Kind::Scalar && event.style == YamlScalarStyle::Plain) {
     if (event.tag && *event.tag == kYamlNullTag) {
       if (!is_yaml_null_spelling(event.value))
-        return err(read_error(invalid_value(describe_string(event.value), "null")));
+        return err(
+            settle(read_error(invalid_value(describe_string(event.value), "null")), event.mark));
       is_null = true;
     } else if (!event.tag) {
       is_null = event.value.empty() || is_yaml_null_spelling(event.value);
