@@ -79,11 +79,21 @@ struct EventGuard {
   ~EventGuard() { yaml_event_delete(&event); }
 };
 
+// A YAML stream may open with a byte-order mark, as files saved by many editors do. libyaml,
+// told the encoding, would read it as a character of the first line (shifting the first key off
+// column 0, so that `---` is no longer a marker), so the mark is cut off before parsing: every
+// line, column and byte offset then counts as if the text started after it.
+std::string_view without_byte_order_mark(std::string_view text) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+  return text;
+}
+
 }  // namespace
 
 YamlDocument load_first_yaml_document(std::string_view text) {
   YamlDocument document;
-  Parser parser(text);
+  Parser parser(without_byte_order_mark(text));
   // An anchor defined again later names its latest node from then on.
   std::map<std::string, std::size_t, std::less<>> anchors;
 

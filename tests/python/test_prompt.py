@@ -97,10 +97,11 @@ class WhoAndMood(pydantic.BaseModel):
         lambda: Prompt(dict(reversed(list(SHAPE.items())))),
         lambda: Prompt(shape=SHAPE, validators=None),
         lambda: Prompt.from_yaml(YAML),
+        lambda: Prompt.from_yaml("\ufeff" + YAML),
         lambda: Prompt.from_json(__import__("json").dumps(SHAPE)),
         lambda: Prompt.from_toml(TOML),
     ],
-    ids=["dict", "dict-reversed", "keywords", "yaml", "json", "toml"],
+    ids=["dict", "dict-reversed", "keywords", "yaml", "yaml-byte-order-mark", "json", "toml"],
 )
 def test_every_way_in_reads_the_same_definition(make):
     prompt = make()
@@ -257,9 +258,11 @@ def test_shape_errors_of_plain_data_are_load_errors_on_line_one(bad, fragment):
         (lambda: Prompt.from_yaml("name: p\nrole: user\nbody: b\n---\nname: q\n"),
          "deserializing from YAML containing more than one document is not supported"),
         (lambda: Prompt.from_yaml("name: [unclosed"), ""),
+        (lambda: Prompt.from_yaml("name: p\nrole: user\nbody: b\noutput_model: !!null x\n"),
+         'output_model: invalid value: string "x", expected null at line 4 column 15'),
         (lambda: Prompt.from_toml("name = "), ""),
     ],
-    ids=["json-empty", "json-trailing", "yaml-two-docs", "yaml-syntax", "toml-syntax"],
+    ids=["json-empty", "json-trailing", "yaml-two-docs", "yaml-syntax", "yaml-tagged-null", "toml-syntax"],
 )
 def test_loader_text_errors_are_load_errors(call, fragment):
     with pytest.raises(LoadError) as caught:

@@ -56,6 +56,24 @@ TEST(YamlReader, ReadsExactlyOneDocument) {
   });
 }
 
+// One leading byte-order mark is cut off; positions count as if the text started after it.
+TEST(YamlReader, SkipsOneLeadingByteOrderMark) {
+  const std::string mark = "\xEF\xBB\xBF";
+  const std::string plain = R"({"body":"b","name":"n","role":"user"})";
+  expect_outcomes({
+      {"before the definition", mark + kHead, plain},
+      {"before a start marker", mark + "---\n" + kHead, plain},
+      {"before a definition lacking body", mark + "name: n\nrole: user\n", "missing field `body`"},
+      {"columns on the first line", mark + "body: {a: 1}\n",
+       "body: invalid type: map, expected a string at line 1 column 7"},
+      {"lines after a comment", mark + "# c\nname: n\nrole: user\n",
+       "missing field `body` at line 2 column 1"},
+      {"alone", mark, "EOF while parsing a value"},
+      {"inside a text it stays text", "body: " + mark + "b\nname: n\nrole: user\n",
+       R"({"body":")" + mark + R"(b","name":"n","role":"user"})"},
+  });
+}
+
 TEST(YamlReader, PlacesShapeErrorsByPathAndMark) {
   expect_outcomes({
       {"missing body at the very start", "name: n\nrole: user\n", "missing field `body`"},
