@@ -326,7 +326,8 @@ Result<std::map<std::string, Record>, ReadError> read_record_map(ValueReader& va
 }
 
 // A unit enumeration value held in a content buffer: a word, a variant index as a map key, or a
-// one-entry map from either to an empty payload (null or an empty map).
+// one-entry map from either to null. An empty map is a payload, not the absence of one, so a
+// format without null (TOML) has no mapping form of a type at all.
 std::optional<std::size_t> enum_from_content(const Content& content,
                                              std::span<const std::string_view> words) {
   auto word_of = [&](const Content& key) -> std::optional<std::size_t> {
@@ -341,9 +342,7 @@ std::optional<std::size_t> enum_from_content(const Content& content,
   const auto& [key, payload] = content.entries.front();
   auto word = word_of(key);
   if (!word) return std::nullopt;
-  bool empty_payload = payload.kind == Content::Kind::Null ||
-                       (payload.kind == Content::Kind::Map && payload.entries.empty());
-  if (!empty_payload) return std::nullopt;
+  if (payload.kind != Content::Kind::Null) return std::nullopt;
   return word;
 }
 

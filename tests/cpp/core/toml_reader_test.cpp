@@ -83,6 +83,10 @@ TEST(TomlReader, ReportsFirstProblemInKeyOrder) {
        kHead + "variables.t = { trusted = true, type = 'String' }\n",
        report(4, 40, "variables.t = { trusted = true, type = 'String' }", 8,
               "data did not match any variant of untagged enum PromptVariableType")},
+      {"no mapping form of a type without null",
+       kHead + "variables.t = { trusted = true, type = { string = {} } }\n",
+       report(4, 40, "variables.t = { trusted = true, type = { string = {} } }", 15,
+              "data did not match any variant of untagged enum PromptVariableType")},
   });
 }
 

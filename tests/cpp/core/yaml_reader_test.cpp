@@ -231,6 +231,10 @@ TEST(YamlReader, ReadsScalarsByField) {
       {"type as a one-entry mapping to null",
        kHead + "variables: {v: {trusted: false, type: {string: ~}}}\n",
        R"({"body":"b","name":"n","role":"user","variables":{"v":{"trusted":false,"type":"string","validation_required":false}}})"},
+      {"type as a one-entry mapping to an empty mapping",
+       kHead + "variables: {v: {trusted: false, type: {string: {}}}}\n",
+       "variables.v: data did not match any variant of untagged enum PromptVariableType at line 4 "
+       "column 16"},
   });
 }
 
