@@ -22,6 +22,12 @@ std::string datetime_text_of(const toml::node& node, const TomlSpan& span,
   return toml_datetime_text(node, context.source.text().substr(span.start, span.end - span.start));
 }
 
+// Where a key or a node of the document stands.
+template <class Item>
+ReadPosition position_of(const Item& item, const TomlSourceText& source) {
+  return toml_position(toml_region_span(item.source(), source));
+}
+
 TomlValue value_of(const toml::node& node, const TomlReadContext& context) {
   return TomlValue{&node, nullptr, toml_region_span(node.source(), context.source)};
 }
@@ -36,8 +42,7 @@ class TomlTableEntries final : public EntryReader {
     if (next_ == end_) return false;
     current_ = next_++;
     if (auto visited = visit(current_->first.str()); !visited)
-      return err(std::move(visited).error().at(
-          toml_position(toml_region_span(current_->first.source(), context_.source))));
+      return err(std::move(visited).error().at(position_of(current_->first, context_.source)));
     return true;
   }
 
@@ -270,17 +275,20 @@ Result<void, ReadError> TomlValueReader::read_unit_enum(const EnumShape&, KeyVis
   const toml::key& key = entry.first;
   const toml::node& payload = entry.second;
   if (auto visited = visit(key.str()); !visited)
-    return err(
-        std::move(visited).error().at(toml_position(toml_region_span(key.source(), source_))));
+    return err(std::move(visited).error().at(position_of(key, source_)));
+  // A payload that is not empty is the payload's fault, so the error points at it.
+  auto at_payload = [&](std::string message) {
+    return read_error(std::move(message)).at(position_of(payload, source_));
+  };
   if (const toml::table* inner = payload.as_table()) {
     if (inner->empty()) return {};
-    return err(placed(read_error("expected empty table")));
+    return err(at_payload("expected empty table"));
   }
   if (const toml::array* inner = payload.as_array()) {
     if (inner->empty()) return {};
-    return err(placed(read_error("expected empty array")));
+    return err(at_payload("expected empty array"));
   }
-  return err(placed(read_error("expected table, found " + std::string(kind_word(payload)))));
+  return err(at_payload("expected table, found " + std::string(kind_word(payload))));
 }
 
 Result<Content, ReadError> TomlValueReader::read_content() {
