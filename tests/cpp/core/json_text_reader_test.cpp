@@ -128,6 +128,8 @@ TEST(JsonTextReader, RoleForms) {
        "expected value at line 1 column 42"},
       {"end of text in object", R"({"body":"b","name":"n","role":{"user":null)",
        "EOF while parsing an object at line 1 column 42"},
+      {"end of text after the brace", R"({"body":"b","name":"n","role":{)",
+       "EOF while parsing a value at line 1 column 31"},
       {"word not a string", R"({"body":"b","name":"n","role":{5:null}})",
        "invalid type: integer `5`, expected variant identifier at line 1 column 32"},
       {"unknown word in object", R"({"body":"b","name":"n","role":{"admin":null}})",
