@@ -279,11 +279,6 @@ Result<bool, Error> Evaluator::truth(const Value& value) const {
   return value.truthy();
 }
 
-ValueResult Evaluator::charged(ValueResult result, std::size_t units) {
-  if (result.ok()) VQ_CHECK(spend(units + bulk(*result)));
-  return result;
-}
-
 Result<void, Error> Evaluator::checkpoint() {
   until_check_ = kCheckInterval;
   if (interruption_ == nullptr) return {};
@@ -810,7 +805,8 @@ ValueResult Evaluator::eval_call(const CallExpr& expr) {
     }
     ValueResult result = call_value(*this, function, args);
     recycle(args);
-    return charged(std::move(result), 1);
+    if (result.ok()) VQ_CHECK(spend(1 + bulk(*result)));
+    return result;
   }
   if (callee.kind == ExprKind::GetAttr) {
     const auto& method = static_cast<const GetAttrExpr&>(callee);
@@ -819,14 +815,16 @@ ValueResult Evaluator::eval_call(const CallExpr& expr) {
     VQ_CHECK(eval_args(expr.args, args));
     ValueResult result = call_method(*this, base, method.name, args);
     recycle(args);
-    return charged(std::move(result), 1);
+    if (result.ok()) VQ_CHECK(spend(1 + bulk(*result)));
+    return result;
   }
   VQ_TRY(Value function, eval(callee));
   Args args = fresh_args();
   VQ_CHECK(eval_args(expr.args, args));
   ValueResult result = call_value(*this, function, args);
   recycle(args);
-  return charged(std::move(result), 1);
+  if (result.ok()) VQ_CHECK(spend(1 + bulk(*result)));
+  return result;
 }
 
 const Function* Evaluator::resolve_filter(const FilterExpr& expr) const {
@@ -867,9 +865,9 @@ ValueResult Evaluator::eval_filter(const FilterExpr& expr, const Value* captured
         at_line(Error(ErrorKind::UnknownFilter, "filter " + expr.name + " is unknown"), expr.line));
   }
   ValueResult result = located((*filter)(*this, args), expr.line);
-  const std::size_t units = units_for(args);
+  if (result.ok()) VQ_CHECK(spend(units_for(args) + bulk(*result)));
   recycle(args);
-  return charged(std::move(result), units);
+  return result;
 }
 
 ValueResult Evaluator::eval_test(const TestExpr& expr) {

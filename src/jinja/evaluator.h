@@ -114,8 +114,6 @@ class Evaluator final : public State {
     return checkpoint();
   }
   [[gnu::noinline]] Result<void, Error> checkpoint();
-  // `result` after spending `units` and the bulk of the value it holds.
-  ValueResult charged(ValueResult result, std::size_t units);
 
   const Environment& env_;
   std::string_view name_;
