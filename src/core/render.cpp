@@ -38,7 +38,8 @@ PreparedSource prepare_source(const PromptDefinition& definition, std::string_vi
 Result<RenderResult, KernelError> render_arm(const PromptDefinition& definition,
                                              const CompiledArms* compiled,
                                              std::optional<std::string_view> variant,
-                                             jinja::Value context, const GuardConfig& guard) {
+                                             jinja::Value context, const GuardConfig& guard,
+                                             jinja::Interruption* interruption) {
   auto arm = resolve_variant(definition, variant);
   if (!arm) return err(std::move(arm).error());
   // The override is judged before compiling, so a bad override wins over a bad template.
@@ -59,7 +60,7 @@ Result<RenderResult, KernelError> render_arm(const PromptDefinition& definition,
     fresh = std::move(made).value();
     kernel_template = fresh.compiled;
   }
-  auto text = kernel_template->render(std::move(context));
+  auto text = kernel_template->render(std::move(context), interruption);
   if (!text) return err(map_engine_error(std::move(text).error()));
 
   RenderResult result;
@@ -78,15 +79,17 @@ Result<RenderResult, KernelError> render_arm(const PromptDefinition& definition,
 
 Result<RenderResult, KernelError> render(const PromptDefinition& definition,
                                          std::optional<std::string_view> variant,
-                                         jinja::Value context, const GuardConfig& guard) {
-  return render_arm(definition, nullptr, variant, std::move(context), guard);
+                                         jinja::Value context, const GuardConfig& guard,
+                                         jinja::Interruption* interruption) {
+  return render_arm(definition, nullptr, variant, std::move(context), guard, interruption);
 }
 
 Result<RenderResult, KernelError> render(const PromptDefinition& definition,
                                          const CompiledArms& compiled,
                                          std::optional<std::string_view> variant,
-                                         jinja::Value context, const GuardConfig& guard) {
-  return render_arm(definition, &compiled, variant, std::move(context), guard);
+                                         jinja::Value context, const GuardConfig& guard,
+                                         jinja::Interruption* interruption) {
+  return render_arm(definition, &compiled, variant, std::move(context), guard, interruption);
 }
 
 Result<RenderResult, KernelError> render(const PromptDefinition& definition,

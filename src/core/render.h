@@ -10,6 +10,7 @@
 #include "core/kernel_error.h"
 #include "core/prompt_definition.h"
 #include "core/render_types.h"
+#include "jinja/interruption.h"
 #include "jinja/result.h"
 #include "jinja/value.h"
 
@@ -19,9 +20,11 @@ namespace velloquin::core {
 // root value. Every call builds, uses and drops its own engine environment with strict undefined
 // behaviour; the guard filter exists in it only when the guard is active. Failures come in the
 // order: unknown variant, invalid advisory override, compile errors, render errors.
+// `interruption`, when given, can stop a long render: its error comes back as a Render error.
 Result<RenderResult, KernelError> render(const PromptDefinition& definition,
                                          std::optional<std::string_view> variant,
-                                         jinja::Value context, const GuardConfig& guard);
+                                         jinja::Value context, const GuardConfig& guard,
+                                         jinja::Interruption* interruption = nullptr);
 
 class CompiledArms;
 
@@ -30,7 +33,8 @@ class CompiledArms;
 Result<RenderResult, KernelError> render(const PromptDefinition& definition,
                                          const CompiledArms& compiled,
                                          std::optional<std::string_view> variant,
-                                         jinja::Value context, const GuardConfig& guard);
+                                         jinja::Value context, const GuardConfig& guard,
+                                         jinja::Interruption* interruption = nullptr);
 
 // The same, with the context given as a JSON tree (objects become maps in key order).
 Result<RenderResult, KernelError> render(const PromptDefinition& definition,

@@ -29,6 +29,30 @@ Error at_line(Error error, std::uint32_t line) {
 
 const Value kUndefined;
 
+// Units of work between two questions to the host: tens of microseconds of the cheapest loop.
+// A unit is about one loop iteration, or as many items or bytes as a step builds or walks in
+// that time.
+constexpr std::size_t kCheckInterval = 4096;
+constexpr std::size_t kItemsPerUnit = 16;
+constexpr std::size_t kBytesPerUnit = 1024;
+
+// The work behind a value made or read in one step: a filter, a call or an operator can build
+// or walk many items or bytes at once.
+inline std::size_t bulk(const Value& value) {
+  if (value.tag() < Value::Tag::String) return 0;
+  if (value.is_string()) return value.str().size() / kBytesPerUnit;
+  if (const Map* m = value.map_data()) return m->size() / kItemsPerUnit;
+  const std::vector<Value>* items = value.items();
+  return items != nullptr ? items->size() / kItemsPerUnit : 0;
+}
+
+// The work of a filter or test over these arguments: one unit, and the bulk of each.
+std::size_t units_for(const Args& args) {
+  std::size_t units = 1;
+  for (const Value& arg : args.positional) units += bulk(arg);
+  return units;
+}
+
 Error recursion_limit() {
   return invalid_operation("recursion limit exceeded");
 }
@@ -71,13 +95,15 @@ bool unpackable(const Value& v) {
 }  // namespace
 
 Evaluator::Evaluator(const Environment& env, std::string_view template_name, AutoEscape escape,
-                     Value root)
+                     Value root, Interruption* interruption)
     : env_(env),
       name_(template_name),
       escape_(escape),
       initial_escape_(escape),
       strict_(env.undefined_behavior() == UndefinedBehavior::Strict),
-      root_(std::move(root)) {
+      root_(std::move(root)),
+      interruption_(interruption),
+      until_check_(kCheckInterval) {
   // Frames never move (the stack is bounded), so lookups may hand out pointers into them.
   frames_.reserve(kMaxFrames);
   frames_.emplace_back();
@@ -253,6 +279,12 @@ Result<bool, Error> Evaluator::truth(const Value& value) const {
   return value.truthy();
 }
 
+Result<void, Error> Evaluator::checkpoint() {
+  until_check_ = kCheckInterval;
+  if (interruption_ == nullptr) return {};
+  return interruption_->check();
+}
+
 // --- statements -----------------------------------------------------------------------------
 
 Result<void, Error> Evaluator::render(const Body& body, std::string& out) {
@@ -422,6 +454,7 @@ Result<void, Error> Evaluator::render_for(const ForStmt& stmt, std::string& out)
     std::vector<Value> kept;
     auto filtered = [&]() -> Result<void, Error> {
       for (const auto& item : *shared) {
+        VQ_CHECK(spend(1));
         frames_.back().locals.clear();
         VQ_CHECK(bind(stmt.target, item));
         VQ_TRY(Value cond, eval(*stmt.filter));
@@ -463,7 +496,9 @@ Result<void, Error> Evaluator::run_loop(const ForStmt& stmt,
       loop->set_index(i);
       frames_[frame_index].locals.clear();
       VQ_CHECK(bind(stmt.target, (*items)[i]));
+      const std::size_t printed = out.size();
       VQ_CHECK(render_body(stmt.body, out));
+      VQ_CHECK(spend(1 + (out.size() - printed) / kBytesPerUnit));
     }
     return {};
   }();
@@ -607,16 +642,20 @@ ValueResult Evaluator::eval_slice(const SliceExpr& s) {
 ValueResult Evaluator::eval_arith(const ArithExpr& expr) {
   VQ_TRY(Value left, eval(*expr.left));
   VQ_TRY(Value right, eval(*expr.right));
-  switch (expr.op) {
-    case ArithOp::Concat:
-      VQ_CHECK(check_defined(left));
-      VQ_CHECK(check_defined(right));
-      return concat(left, right);
-    case ArithOp::Pow:
-      return pow(left, right);
-    default:
-      return binary_op(to_binary(expr.op), left, right);
-  }
+  ValueResult result = [&]() -> ValueResult {
+    switch (expr.op) {
+      case ArithOp::Concat:
+        VQ_CHECK(check_defined(left));
+        VQ_CHECK(check_defined(right));
+        return concat(left, right);
+      case ArithOp::Pow:
+        return pow(left, right);
+      default:
+        return binary_op(to_binary(expr.op), left, right);
+    }
+  }();
+  if (result.ok()) VQ_CHECK(spend(bulk(*result)));
+  return result;
 }
 
 ValueResult Evaluator::eval_logic(const LogicExpr& expr) {
@@ -673,6 +712,7 @@ ValueResult Evaluator::eval_compare(const CompareExpr& expr) {
       case CompareKind::In:
       case CompareKind::NotIn: {
         VQ_TRY(bool found, contains(*right, *left));
+        VQ_CHECK(spend(1 + bulk(*right)));
         result = op == CompareKind::In ? found : !found;
         break;
       }
@@ -765,6 +805,7 @@ ValueResult Evaluator::eval_call(const CallExpr& expr) {
     }
     ValueResult result = call_value(*this, function, args);
     recycle(args);
+    if (result.ok()) VQ_CHECK(spend(1 + bulk(*result)));
     return result;
   }
   if (callee.kind == ExprKind::GetAttr) {
@@ -774,6 +815,7 @@ ValueResult Evaluator::eval_call(const CallExpr& expr) {
     VQ_CHECK(eval_args(expr.args, args));
     ValueResult result = call_method(*this, base, method.name, args);
     recycle(args);
+    if (result.ok()) VQ_CHECK(spend(1 + bulk(*result)));
     return result;
   }
   VQ_TRY(Value function, eval(callee));
@@ -781,6 +823,7 @@ ValueResult Evaluator::eval_call(const CallExpr& expr) {
   VQ_CHECK(eval_args(expr.args, args));
   ValueResult result = call_value(*this, function, args);
   recycle(args);
+  if (result.ok()) VQ_CHECK(spend(1 + bulk(*result)));
   return result;
 }
 
@@ -822,6 +865,7 @@ ValueResult Evaluator::eval_filter(const FilterExpr& expr, const Value* captured
         at_line(Error(ErrorKind::UnknownFilter, "filter " + expr.name + " is unknown"), expr.line));
   }
   ValueResult result = located((*filter)(*this, args), expr.line);
+  if (result.ok()) VQ_CHECK(spend(units_for(args) + bulk(*result)));
   recycle(args);
   return result;
 }
@@ -836,8 +880,10 @@ ValueResult Evaluator::eval_test(const TestExpr& expr) {
     return err(Error(ErrorKind::UnknownTest, "test " + expr.name + " is unknown"));
   }
   auto result = (*test)(*this, args);
+  const std::size_t units = units_for(args);
   recycle(args);
   VQ_TRY(bool passed, std::move(result));
+  VQ_CHECK(spend(units));
   return Value(passed != expr.negated);
 }
 

@@ -11,6 +11,7 @@
 
 #include "jinja/ast.h"
 #include "jinja/functions.h"
+#include "jinja/interruption.h"
 #include "jinja/result.h"
 #include "jinja/value.h"
 
@@ -21,7 +22,10 @@ class LoopObject;
 
 class Evaluator final : public State {
  public:
-  Evaluator(const Environment& env, std::string_view template_name, AutoEscape escape, Value root);
+  // `interruption`, when given, is asked now and then whether to go on (it must outlive the
+  // render).
+  Evaluator(const Environment& env, std::string_view template_name, AutoEscape escape, Value root,
+            Interruption* interruption = nullptr);
 
   // Renders the template's statements; errors carry a line and an empty template name.
   Result<void, Error> render(const Body& body, std::string& out);
@@ -100,6 +104,17 @@ class Evaluator final : public State {
   Result<bool, Error> truth(const Value& value) const;
   Result<void, Error> check_defined(const Value& value) const;
 
+  // Counts `units` of work (about a loop iteration each); every so many the host's interruption
+  // is asked whether to go on. Cheap enough for every loop iteration and every call.
+  Result<void, Error> spend(std::size_t units) {
+    if (units < until_check_) {
+      until_check_ -= units;
+      return {};
+    }
+    return checkpoint();
+  }
+  [[gnu::noinline]] Result<void, Error> checkpoint();
+
   const Environment& env_;
   std::string_view name_;
   AutoEscape escape_;
@@ -107,6 +122,8 @@ class Evaluator final : public State {
   bool strict_;
   Value root_;
   std::vector<Frame> frames_;
+  Interruption* interruption_;
+  std::size_t until_check_;
   // Positional argument vectors of finished calls, emptied, for the next calls to fill.
   std::vector<std::vector<Value>> spare_arguments_;
 };

@@ -65,9 +65,9 @@ Result<std::unique_ptr<Template>, Error> Template::compile(const Environment& en
   return t;
 }
 
-Result<std::string, Error> Template::render(Value root) const {
+Result<std::string, Error> Template::render(Value root, Interruption* interruption) const {
   try {
-    Evaluator evaluator(*env_, name_, escape_, std::move(root));
+    Evaluator evaluator(*env_, name_, escape_, std::move(root), interruption);
     std::string out;
     out.reserve(std::max<std::size_t>(kMinOutputReserve, source_.size() + source_.size() / 2));
     auto result = evaluator.render(body_, out);

@@ -8,6 +8,7 @@
 #include "jinja/ast.h"
 #include "jinja/error.h"
 #include "jinja/functions.h"
+#include "jinja/interruption.h"
 #include "jinja/result.h"
 #include "jinja/value.h"
 
@@ -29,8 +30,10 @@ class Template {
   // `.html`, `.htm`, `.xml` HTML; `.json`, `.json5`, `.js`, `.yaml`, `.yml` JSON; else none.
   AutoEscape initial_auto_escape() const { return escape_; }
 
-  // Renders with `root` (normally a map) as the context. Never throws.
-  Result<std::string, Error> render(Value root) const;
+  // Renders with `root` (normally a map) as the context. Never throws. `interruption`, when
+  // given, can stop a long render (Interruption). Any number of threads may render one
+  // template at once.
+  Result<std::string, Error> render(Value root, Interruption* interruption = nullptr) const;
 
   // Names the template reads from its context without assigning them first (globals
   // included). Attribute chains are not tracked: both modes report root names.

@@ -188,7 +188,7 @@ PyObject* resolve(PyObject* self) {
   for (const CompositionEntry& entry : state.entries) {
     // The entry keeps its own value, so resolving again gives the same messages.
     auto text = render_entry(entry.prompt.get(), entry.variant, entry.value);
-    if (!text) return consumer_error_to_pyerr(std::move(text).error()).raise();
+    if (!text) return std::move(text).error().raise();
     messages.push_back({prompt_role(entry.prompt.get()), std::move(text).value()});
   }
   OwnedRef list = OwnedRef::steal(PyList_New(static_cast<Py_ssize_t>(messages.size())));

@@ -7,6 +7,9 @@
 
 #include "core/render.h"
 #include "jinja/value.h"
+#include "python/error_reporting.h"
+#include "python/interruptible_render.h"
+#include "python/pending_error.h"
 #include "python/prompt_object.h"
 
 namespace velloquin::python {
@@ -28,9 +31,9 @@ std::string prompt_role(PyObject* prompt) {
   return std::string(to_string(prompt_state_of(prompt).inner.definition().role));
 }
 
-Result<std::string, ConsumerError> render_entry(PyObject* prompt,
-                                                const std::optional<std::string>& variant,
-                                                KernelValue value) {
+Result<std::string, PendingError> render_entry(PyObject* prompt,
+                                               const std::optional<std::string>& variant,
+                                               KernelValue value) {
   PromptState& state = prompt_state_of(prompt);
   auto shared = state.borrow.share();
   if (!shared) {
@@ -40,9 +43,16 @@ Result<std::string, ConsumerError> render_entry(PyObject* prompt,
   }
   const std::optional<std::string_view> arm =
       variant ? std::optional<std::string_view>(*variant) : std::nullopt;
-  auto rendered = core::render(state.inner.definition(), state.inner.compiled_arms(), arm,
-                               jinja::Value::from_json(value), core::GuardConfig{});
-  if (!rendered) return err(ConsumerError::from_kernel(std::move(rendered).error()));
+  // As in Prompt.render: other threads run meanwhile, and a signal handler's exception stops it.
+  auto interruptible = render_interruptibly([&](jinja::Interruption& interruption) {
+    return core::render(state.inner.definition(), state.inner.compiled_arms(), arm,
+                        jinja::Value::from_json(value), core::GuardConfig{}, &interruption);
+  });
+  if (!interruptible) return err(PendingError::take_current());
+  auto& rendered = *interruptible;
+  if (!rendered) {
+    return err(consumer_error_to_pyerr(ConsumerError::from_kernel(std::move(rendered).error())));
+  }
   return std::move(rendered->text);
 }
 

@@ -11,6 +11,7 @@
 #include "jinja/result.h"
 #include "library/error.h"
 #include "python/kernel_value.h"
+#include "python/pending_error.h"
 
 namespace velloquin::python {
 
@@ -29,10 +30,11 @@ std::string prompt_role(PyObject* prompt);
 
 // Renders one composition entry: the prompt's validated definition at `variant` (absent: the
 // root body) with `value`, the guard off and no advisory. A kernel error comes back translated
-// by the library's scrubbing conversion (ConsumerError::from_kernel). `prompt` must satisfy
-// is_prompt.
-Result<std::string, ConsumerError> render_entry(PyObject* prompt,
-                                                const std::optional<std::string>& variant,
-                                                KernelValue value);
+// by the library's scrubbing conversion (ConsumerError::from_kernel) into the Python exception
+// to raise; so does the exception of a signal handler that stopped the render. Other threads
+// run while the engine works. `prompt` must satisfy is_prompt.
+Result<std::string, PendingError> render_entry(PyObject* prompt,
+                                               const std::optional<std::string>& variant,
+                                               KernelValue value);
 
 }  // namespace velloquin::python

@@ -14,6 +14,7 @@
 #include "python/error_reporting.h"
 #include "python/guard_config.h"
 #include "python/internal_fault.h"
+#include "python/interruptible_render.h"
 #include "python/prompt_methods.h"
 #include "python/prompt_object.h"
 #include "python/render_result.h"
@@ -101,8 +102,14 @@ PyObject* render(PyObject* self, PyObject* args, PyObject* kwargs) {
   auto value = to_template_value(validated->get());
   if (!value) return consumer_error_to_pyerr(std::move(value).error()).raise();
 
-  auto rendered = core::render(state.inner.definition(), state.inner.compiled_arms(),
-                               arguments.variant, std::move(value).value(), arguments.guard);
+  // Other threads run meanwhile; the prompt, its compiled arms and the arguments stay alive and
+  // unchanged, held by this call.
+  auto interruptible = render_interruptibly([&](jinja::Interruption& interruption) {
+    return core::render(state.inner.definition(), state.inner.compiled_arms(), arguments.variant,
+                        std::move(value).value(), arguments.guard, &interruption);
+  });
+  if (!interruptible) return nullptr;
+  auto& rendered = *interruptible;
   if (!rendered) {
     return consumer_error_to_pyerr(
                ConsumerError::from_kernel_revealing(std::move(rendered).error(), arguments.reveal))

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "core/compiled_arms.h"
@@ -252,6 +253,74 @@ TEST(Render, CompiledArmsHoldEveryArmThatCompiles) {
   const auto trusted = CompiledArms::build(definition("{{ t }}", kTrustedOnly));
   EXPECT_FALSE(trusted->guard_acts());
   EXPECT_EQ(trusted->find("default", true), nullptr);  // the guard never acts: nothing to hold
+}
+
+// Says stop at its first question.
+class StopAtOnce final : public jinja::Interruption {
+ public:
+  Result<void, jinja::Error> check() override {
+    return err(jinja::Error(jinja::ErrorKind::InvalidOperation, "stop"));
+  }
+};
+
+// A long arm stops when told, compiled ahead or afresh, guarded or not, as a Render error with
+// the host's text; a short one never hears of it.
+TEST(Render, AnInterruptionStopsALongRenderAsARenderError) {
+  const PromptDefinition d = definition(
+      "{% for i in range(100000) %}{% for j in range(100000) %}{% endfor %}{% endfor %}{{ x }}",
+      kUntrustedX, R"({"short": {"body": "{{ x }}"}})");
+  const auto compiled = CompiledArms::build(d);
+  const json context = {{"x", "a"}, {"t", "b"}};
+  for (const GuardConfig& guard : {kOff, kOn}) {
+    StopAtOnce stop;
+    auto fresh = render(d, std::nullopt, jinja::Value::from_json(context), guard, &stop);
+    auto ahead = render(d, *compiled, std::nullopt, jinja::Value::from_json(context), guard, &stop);
+    for (const auto* rendered : {&fresh, &ahead}) {
+      ASSERT_FALSE(rendered->ok()) << guard.enabled;
+      EXPECT_EQ(rendered->error(),
+                (KernelError{Kind::Render, "invalid operation: stop (in kernel:1)"}))
+          << guard.enabled;
+    }
+    auto short_arm = render(d, *compiled, "short", jinja::Value::from_json(context), guard, &stop);
+    EXPECT_TRUE(short_arm.ok()) << guard.enabled;
+  }
+}
+
+// The compiled arms of one definition rendered by several threads at once, every arm and both
+// guard settings: each render gives what a render alone gives.
+TEST(Render, ThreadsRenderOneDefinitionsCompiledArmsAtOnce) {
+  const PromptDefinition d = definition(
+      "{% for i in range(300) %}{{ x }}{{ t|upper }}{{ [i, x]|join(',') }}{% endfor %}",
+      kUntrustedX, R"({"v": {"body": "{% for i in range(500) %}{{ x ~ i }}{% endfor %}"}})");
+  const auto compiled = CompiledArms::build(d);
+  const jinja::Value value = jinja::Value::from_json(json{{"x", "a</untrusted>"}, {"t", "b"}});
+  struct Job {
+    std::optional<std::string_view> variant;
+    GuardConfig guard;
+    RenderResult expected;
+  };
+  std::vector<Job> jobs;
+  for (std::optional<std::string_view> variant :
+       {std::optional<std::string_view>(), std::optional<std::string_view>("v")}) {
+    for (const GuardConfig& guard : {kOff, kOn}) {
+      auto alone = render(d, *compiled, variant, value, guard);
+      ASSERT_TRUE(alone.ok());
+      jobs.push_back({variant, guard, *alone});
+    }
+  }
+  std::vector<int> mismatches(4, 0);
+  std::vector<std::thread> threads;
+  for (int& count : mismatches) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < 50; ++round) {
+        const Job& job = jobs[round % jobs.size()];
+        auto rendered = render(d, *compiled, job.variant, value, job.guard);
+        if (!rendered.ok() || !(*rendered == job.expected)) ++count;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
 // ---- no value can forge a delimiter ----------------------------------------------------------

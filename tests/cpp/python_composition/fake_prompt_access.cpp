@@ -3,6 +3,7 @@
 // writes the name, the variant and the value, or fails for the variant "missing".
 #include <string>
 
+#include "python/error_reporting.h"
 #include "python/prompt_access.h"
 #include "python/py_ref.h"
 
@@ -41,12 +42,12 @@ std::string prompt_role(PyObject* prompt) {
   return text_attribute(prompt, "role");
 }
 
-Result<std::string, ConsumerError> render_entry(PyObject* prompt,
-                                                const std::optional<std::string>& variant,
-                                                KernelValue value) {
+Result<std::string, PendingError> render_entry(PyObject* prompt,
+                                               const std::optional<std::string>& variant,
+                                               KernelValue value) {
   if (variant == "missing") {
-    return err(ConsumerError(
-        ConsumerError::Render{{{"variant", "unknown_variant", "unknown variant: `missing`"}}}));
+    return err(consumer_error_to_pyerr(ConsumerError(
+        ConsumerError::Render{{{"variant", "unknown_variant", "unknown variant: `missing`"}}})));
   }
   return prompt_name(prompt) + "@" + variant.value_or("default") + ":" + value.dump();
 }
