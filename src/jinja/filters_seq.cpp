@@ -717,9 +717,10 @@ ValueResult chain(State&, const Args& args) {
                               [](const Value& x) { return x.kind() == ValueKind::Seq; });
   std::vector<Value> out;
   for (const auto& input : inputs) {
+    // An input that cannot be iterated fails the filter itself: a result that failed only
+    // once iterated would still print, compare and test as if it were an empty iterator.
     auto items = collect(input);
-    // An input that cannot be iterated fails the iteration of the result, not the filter.
-    if (!items) return Value::failing_iterator(std::move(items).error());
+    if (!items) return err(std::move(items).error());
     out.insert(out.end(), items->begin(), items->end());
   }
   if (all_seqs) return Value::seq(std::move(out));

@@ -344,21 +344,6 @@ Value Value::range(std::int64_t start, std::int64_t step, std::size_t count) {
   return v;
 }
 
-Value Value::failing_iterator(Error failure) {
-  Value v;
-  auto data = std::make_shared<IterData>();
-  data->sized = false;
-  data->failure = std::move(failure);
-  v.set_heap(Tag::Iterator, std::move(data));
-  return v;
-}
-
-const Error* Value::iterator_failure() const {
-  if (tag_ != Tag::Iterator) return nullptr;
-  auto* d = static_cast<const IterData*>(heap());
-  return d->failure ? &*d->failure : nullptr;
-}
-
 Value Value::object(std::shared_ptr<Object> object) {
   Value v;
   if (!object) return v;
@@ -479,7 +464,7 @@ const std::vector<Value>* Value::items() const {
   if (tag_ == Tag::Seq) return &static_cast<const SeqData*>(heap())->items;
   if (tag_ == Tag::Iterator) {
     auto* d = static_cast<const IterData*>(heap());
-    if (!d->is_range && !d->failure) return &d->items;
+    if (!d->is_range) return &d->items;
   }
   return nullptr;
 }

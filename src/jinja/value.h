@@ -158,8 +158,6 @@ class Value {
   static Value iterator(std::vector<Value> items, bool sized = true);
   // range(...) without materialising: start, start+step, ... (count items).
   static Value range(std::int64_t start, std::int64_t step, std::size_t count);
-  // An iterator of unknown length whose iteration fails with `failure`.
-  static Value failing_iterator(Error failure);
   static Value object(std::shared_ptr<Object> object);
   // One pass; objects become maps in the JSON object's key order.
   static Value from_json(const nlohmann::json& json);
@@ -210,8 +208,6 @@ class Value {
     std::size_t count;
   };
   std::optional<RangeSpec> range_spec() const;
-  // The error iterating this iterator gives, if any.
-  const Error* iterator_failure() const;
   // True when this iterator knows its length (always for ranges).
   bool iterator_sized() const;
 

@@ -1,11 +1,9 @@
 // The heap contents behind sequence and iterator values (internal to the engine).
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "jinja/error.h"
 #include "jinja/value.h"
 
 namespace velloquin::jinja {
@@ -26,8 +24,6 @@ struct IterData : HeapData {
   bool sized = true;
   bool is_range = false;
   Value::RangeSpec range{0, 1, 0};
-  // Iterating fails with this (an input of a chain that cannot be iterated).
-  std::optional<Error> failure;
   ~IterData() override { release_nested(items); }
 };
 

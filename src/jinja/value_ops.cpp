@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "jinja/functions.h"
+#include "jinja/try.h"
 #include "jinja/utf8.h"
 #include "jinja/value_data.h"
 
@@ -93,14 +94,6 @@ Coerced coerce(const Value& a, const Value& b) {
   return c;
 }
 
-// Items of a sequence-like value; nullopt for anything else.
-std::optional<std::vector<Value>> seq_items(const Value& v) {
-  if (!v.is_seq_like() && !(v.is_object() && v.kind() == ValueKind::Seq)) return std::nullopt;
-  auto items = collect(v);
-  if (!items) return std::nullopt;
-  return std::move(items).value();
-}
-
 // A repetition count: integers, integral floats and booleans, not negative.
 std::optional<std::size_t> repeat_count(const Value& v) {
   auto i = v.to_int64_lossless();
@@ -133,7 +126,7 @@ ValueResult repeat(const Value& target, const Value& count) {
     return err(invalid_operation("sequences and iterables can only be multiplied with integers"));
   if (target.is_iterator() && !target.iterator_sized())
     return err(invalid_operation("cannot repeat unsized iterables"));
-  auto items = *seq_items(target);
+  VQ_TRY(std::vector<Value> items, collect(target));
   if (!items.empty() && *n > kMaxRepeatedItems / items.size())
     return err(invalid_operation("repeated sequence is too large"));
   std::vector<Value> out;
@@ -202,7 +195,8 @@ ValueResult add(const Value& a, const Value& b) {
     if (!__builtin_add_overflow(a.as_int64(), b.as_int64(), &r)) return Value(r);
   }
   if (a.is_seq_like() && b.is_seq_like()) {
-    auto x = *seq_items(a), y = *seq_items(b);
+    VQ_TRY(std::vector<Value> x, collect(a));
+    VQ_TRY(std::vector<Value> y, collect(b));
     x.insert(x.end(), y.begin(), y.end());
     bool sized =
         (!a.is_iterator() || a.iterator_sized()) && (!b.is_iterator() || b.iterator_sized());
@@ -598,7 +592,6 @@ velloquin::Result<ValueIterator, Error> iterate(const Value& v) {
       return it;
     case Value::Tag::Seq:
     case Value::Tag::Iterator:
-      if (const Error* failure = v.iterator_failure()) return err(*failure);
       it.source_ = v;
       if (auto r = v.range_spec()) {
         it.mode_ = ValueIterator::Mode::Range;

@@ -145,15 +145,23 @@ WalkResult<Builder> walk_integer(Builder& builder, PyObject* object) {
 }
 
 // The item at `index`, a new reference: a list's own accessor for lists (no protocol lookup),
-// the sequence protocol for everything else. Both fail alike when the list has shrunk meanwhile.
+// the sequence protocol for tuples. Both fail alike when the list has shrunk meanwhile.
 inline OwnedRef sequence_item(PyObject* object, Py_ssize_t index) {
   if (PyList_CheckExact(object)) return OwnedRef::borrow(PyList_GetItem(object, index));
   return OwnedRef::steal(PySequence_GetItem(object, index));
 }
 
-// Lists, tuples and other sequences: the length first, then each item by index.
+template <class Builder>
+WalkResult<Builder> walk_iterable(Builder& builder, PyObject* object);
+
+// Lists and tuples: the length first, then each item by index. Only an exact list or tuple
+// reports the length of what it holds; a subclass's or another sequence's __len__ is its own
+// answer, which may be anything, so those are iterated instead and their length sizes nothing.
 template <class Builder>
 WalkResult<Builder> walk_sequence(Builder& builder, PyObject* object) {
+  if (!PyList_CheckExact(object) && !PyTuple_CheckExact(object)) {
+    return walk_iterable(builder, object);
+  }
   const Py_ssize_t length = PyObject_Size(object);
   if (length < 0) return err(from_python_exception());
   typename Builder::Value array = builder.array();
@@ -190,9 +198,10 @@ WalkResult<Builder> walk_sequence(Builder& builder, PyObject* object) {
   return array;
 }
 
-// Sets and frozensets: in iteration order.
+// Sets, frozensets and sequences other than exact lists and tuples: the items the iterator
+// yields, in its order.
 template <class Builder>
-WalkResult<Builder> walk_set(Builder& builder, PyObject* object) {
+WalkResult<Builder> walk_iterable(Builder& builder, PyObject* object) {
   OwnedRef iterator = OwnedRef::steal(PyObject_GetIter(object));
   if (!iterator) return err(from_python_exception());
   typename Builder::Value array = builder.array();
@@ -261,14 +270,15 @@ WalkResult<Builder> walk_dict(Builder& builder, PyObject* object) {
   return result;
 }
 
-// Dicts and other mappings: keys and values as lists, then each key followed by its value.
+// Dicts and other mappings: keys and values as lists, then each key followed by its value. The
+// keys list says how many entries there are; the mapping's own __len__ is not asked.
 template <class Builder>
 WalkResult<Builder> walk_mapping(Builder& builder, PyObject* object) {
   OwnedRef keys = OwnedRef::steal(PyMapping_Keys(object));
   if (!keys) return err(from_python_exception());
   OwnedRef values = OwnedRef::steal(PyMapping_Values(object));
   if (!values) return err(from_python_exception());
-  const Py_ssize_t length = PyObject_Size(object);
+  const Py_ssize_t length = PyObject_Size(keys.get());
   if (length < 0) return err(from_python_exception());
   typename Builder::Value result = builder.object();
   for (Py_ssize_t i = 0; i < length; ++i) {
@@ -321,7 +331,7 @@ WalkResult<Builder> walk(Builder& builder, PyObject* object) {
     if (value == -1.0 && PyErr_Occurred()) return err(from_python_exception());
     return builder.real(value);
   }
-  if (PyAnySet_Check(object)) return walk_set(builder, object);
+  if (PyAnySet_Check(object)) return walk_iterable(builder, object);
   if (is_instance_of_abc(object, sequence_abc())) return walk_sequence(builder, object);
   if (is_instance_of_abc(object, mapping_abc())) return walk_mapping(builder, object);
   return err(WalkError{"unsupported type " + type_qualname(object), {}});

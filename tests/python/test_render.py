@@ -1,5 +1,6 @@
 """Prompt.render: choosing the validator, validation before any templating, arguments, results."""
 
+import collections.abc
 import hashlib
 import json
 
@@ -162,6 +163,71 @@ def test_validated_data_that_cannot_be_converted_is_a_load_error(prompt, dumped,
     message = "could not marshal Python value: " + text
     assert rows_of(caught) == [("", "load", message)]
     assert str(caught.value) == "failed to load prompt definition: " + message
+
+
+class LyingList(list):
+    def __len__(self):
+        return 2**62
+
+
+class LyingTuple(tuple):
+    def __len__(self):
+        return 2**62
+
+
+class ShortList(list):
+    def __len__(self):
+        return 0
+
+
+class LyingDict(dict):
+    def __len__(self):
+        return 2**62
+
+
+class LyingSequence(collections.abc.Sequence):
+    """Two items behind a length of 2**62."""
+
+    def __len__(self):
+        return 2**62
+
+    def __getitem__(self, index):
+        if index >= 2:
+            raise IndexError(index)
+        return "ab"[index]
+
+
+class UnreadableList(list):
+    def __iter__(self):
+        raise RuntimeError("no items today")
+
+
+@pytest.mark.parametrize(
+    "value, text",
+    [
+        (LyingList(["a", "b"]), '["a", "b"]'),
+        (LyingTuple(("a", "b")), '["a", "b"]'),
+        (ShortList(["a", "b"]), '["a", "b"]'),
+        (LyingSequence(), '["a", "b"]'),
+        (LyingDict(b=1, a=[LyingList(["c"])]), '{"a": [["c"]], "b": 1}'),
+        ([LyingList([1]), (LyingTuple(()),)], "[[1], [[]]]"),
+    ],
+    ids=["list", "tuple", "short list", "sequence", "dict", "nested"],
+)
+def test_a_reported_length_is_not_trusted(value, text):
+    # The conversion takes the items the object yields; a length that says otherwise sizes
+    # nothing (it once reserved room for 2**62 items and failed as an internal fault).
+    printing = Prompt({"name": "n", "role": "user", "body": "{{ x }}",
+                       "variables": {"x": {"type": "array", "trusted": True}}})
+    assert printing.render(dumping({"x": value})).text == text
+
+
+def test_a_sequence_that_fails_to_yield_its_items_is_a_load_error(prompt):
+    with pytest.raises(LoadError) as caught:
+        prompt.render(dumping({"code": UnreadableList(["a"])}))
+    assert rows_of(caught) == [
+        ("", "load", "could not marshal Python value: RuntimeError: no items today")
+    ]
 
 
 def self_containing_list():

@@ -68,7 +68,36 @@ TEST(BuiltinSequenceFilters, Reshaping) {
       {R"({% for x in [1]|chain(5) %}{{ x }}{% endfor %})", "{}",
        error("invalid operation: number is not iterable (in t:1)")},
       {R"({{ [1]|chain(5)|list }})", "{}",
-       error("invalid operation: cannot convert value to list (in t:1)")},
+       error("invalid operation: number is not iterable (in t:1)")},
+  });
+}
+
+// A chain over an input that cannot be iterated fails where it is made: its result is never
+// printed, compared, tested or combined as if it were an empty iterator.
+TEST(BuiltinSequenceFilters, ChainOverANonIterableFailsWhereverItIsUsed) {
+  const std::string not_iterable = "invalid operation: number is not iterable (in t:1)";
+  for (const char* source : {
+           "{{ a|chain + [0] }}",      "{{ 3|chain + [] }}",
+           "{{ [] + 3|chain }}",       "{{ 3|chain ~ 1 }}",
+           "{{ 3|chain == [] }}",      "{{ 3|chain != [] }}",
+           "{{ 3|chain < [1] }}",      "{{ 3|chain }}",
+           "{{ 3|chain|string }}",     "{{ 3|chain * 2 }}",
+           "{{ 1 in 3|chain }}",       "{{ (3|chain)[0] }}",
+           "{{ (3|chain)[1:] }}",      "{{ 3|chain|length }}",
+           "{{ 3|chain|tojson }}",     "{{ 3|chain is iterable }}",
+           "{{ 3|chain is defined }}", "{% if 3|chain %}y{% endif %}",
+           "{% set v = 3|chain %}ok",  "{{ [3|chain] }}",
+           "{{ [1]|chain('ab', a) }}", "{{ {'k': 1}|chain(a) }}",
+           "{{ none|chain(5) }}",      "{{ (3|chain)|chain([1]) }}",
+       }) {
+    EXPECT_EQ(testing::render(source, R"({"a": 5})"), error(not_iterable)) << source;
+  }
+  expect_all({
+      {"{{ a|chain + [0] }}", R"({"a": [1]})", output("[1, 0]")},
+      {"{{ [] + a|chain }} {{ a|chain ~ 1 }} {{ a|chain == [1] }}", R"({"a": [1]})",
+       output("[1] [1]1 True")},
+      {"{{ [1]|chain(none, missing) }} {{ ([1]|chain(none))|list }}", "{}",
+       output("<iterator> [1]")},
   });
 }
 

@@ -1,11 +1,13 @@
 // Hostile sources: deep nesting and long chains end in errors, never in a crash; random
-// token soup never escapes the error path.
+// token soup and random filters over filters over every kind of value never escape the error
+// path.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
+#include "../../fuzz/expression_shapes.h"
 #include "render_support.h"
 
 namespace velloquin::jinja {
@@ -97,6 +99,27 @@ TEST(Robustness, RandomTokenSoupNeverCrashes) {
     if (!outcome.ok) {
       EXPECT_NE(outcome.text.find(" (in t:"), std::string::npos) << source;
     }
+  }
+}
+
+// The shapes of the engine fuzz target, from a fixed seed: an error always names its place, and
+// a template renders the same way twice.
+TEST(Robustness, RandomFiltersOverFiltersNeverCrash) {
+  struct RandomChooser {
+    std::mt19937 rng{11};
+    std::size_t pick(std::size_t n) {
+      return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
+    }
+  } chooser;
+  fuzz::ShapeBuilder shapes(chooser);
+  const std::string context(fuzz::kShapeContext);
+  for (int i = 0; i < 3000; ++i) {
+    const std::string source = shapes.template_source(4);
+    const auto outcome = render(source, context);
+    if (!outcome.ok) {
+      EXPECT_NE(outcome.text.find(" (in t:"), std::string::npos) << source;
+    }
+    EXPECT_EQ(render(source, context), outcome) << source;
   }
 }
 

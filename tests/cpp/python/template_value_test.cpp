@@ -62,5 +62,31 @@ TEST(ToTemplateValue, AgreesWithTheJsonRoute) {
   }
 }
 
+// A container's __len__ is its class's answer, not a count of what it holds: both routes take
+// the items it yields, and a length of 2**62 reserves nothing.
+TEST(ToTemplateValue, TakesTheItemsAContainerYieldsWhateverItsLengthSays) {
+  struct Case {
+    const char* expression;
+    const char* json;
+  };
+  const Case cases[] = {
+      {"type('L', (list,), {'__len__': lambda self: 2**62})(['a', {'k': 1}])", R"(["a",{"k":1}])"},
+      {"type('T', (tuple,), {'__len__': lambda self: 2**62})(('a', 2))", R"(["a",2])"},
+      {"type('S', (list,), {'__len__': lambda self: 0})(['a'])", R"(["a"])"},
+      {"type('D', (dict,), {'__len__': lambda self: 2**62})(b=1, a='x')", R"({"a":"x","b":1})"},
+  };
+  for (const Case& c : cases) {
+    OwnedRef object = eval(c.expression);
+    ASSERT_TRUE(object) << c.expression;
+    auto direct = to_template_value(object.get());
+    auto json = to_kernel_value(object.get());
+    EXPECT_EQ(PyErr_Occurred(), nullptr) << c.expression;
+    ASSERT_TRUE(direct.ok()) << c.expression << ": " << load_message(direct.error());
+    ASSERT_TRUE(json.ok()) << c.expression << ": " << load_message(json.error());
+    EXPECT_EQ(json->dump(), c.json) << c.expression;
+    EXPECT_EQ(direct->repr(), jinja::Value::from_json(*json).repr()) << c.expression;
+  }
+}
+
 }  // namespace
 }  // namespace velloquin::python

@@ -1,8 +1,9 @@
 """Cases where the engine departs from minijinja on purpose (families deliberate.*), listed in
 known_differences.tsv with the reason.
 
-* A chain over an input that cannot be iterated: minijinja collects an invalid value into the
-  list and prints it; the engine fails the collection with the iteration error.
+* A chain over an input that cannot be iterated: minijinja returns an iterator that fails only
+  when iterated, and which meanwhile prints as `<iterator>`, compares, tests true and collects
+  an invalid value into a list; the engine fails the filter itself with the iteration error.
 * A namespace stored inside itself: minijinja accepts it (the value is then never freed and
   prints without end); the engine refuses the assignment.
 * Sequence repetition: minijinja repeats lazily without a bound; the engine builds the items
@@ -14,6 +15,9 @@ from .model import case
 TEMPLATES = (
     "{{ [1]|chain(5)|list }}",
     "{{ [1]|chain(5)|length }}",
+    "{{ 3|chain + [] }}",
+    "{{ 3|chain ~ 1 }}",
+    "{{ 3|chain == [] }}",
     "{% set ns = namespace() %}{% set ns.me = [ns] %}ok",
     "{{ ([1] * 20000000)|length }}",
 )
