@@ -366,7 +366,7 @@ std::vector<std::string> rewrite_sources() {
       "{{ x * -1 }}",
       "{{ x|default('-') }}",
   };
-  std::ifstream corpus(VELLOQUIN_SOURCE_DIR "/../shared/engine/conformance/cases.jsonl");
+  std::ifstream corpus(VELLOQUIN_SOURCE_DIR "/tests/jinja_conformance/cases.jsonl");
   for (std::string line; std::getline(corpus, line);) {
     if (!line.empty()) sources.push_back(json::parse(line).at("template").get<std::string>());
   }
