@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "jinja/language_filters.h"
 #include "jinja/template.h"
 
 namespace velloquin::jinja {
@@ -11,7 +10,6 @@ Environment::Environment() {
   register_builtin_filters(filters_);
   register_builtin_tests(tests_);
   register_builtin_globals(globals_);
-  add_language_filters(filters_);
 }
 
 Environment::~Environment() = default;
