@@ -9,11 +9,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "jinja/environment.h"
 #include "jinja/error.h"
-#include "jinja/value.h"
+#include "jinja/runtime/environment.h"
+#include "jinja/value/value.h"
 #if __has_include("jinja/template.h")
-#include "jinja/template.h"
+#include "jinja/runtime/template.h"
 #endif
 
 namespace {

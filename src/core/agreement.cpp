@@ -6,8 +6,8 @@
 
 #include "core/kernel_environment.h"
 #include "core/variant.h"
-#include "jinja/environment.h"
-#include "jinja/template.h"
+#include "jinja/runtime/environment.h"
+#include "jinja/runtime/template.h"
 
 namespace velloquin::core {
 

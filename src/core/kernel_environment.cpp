@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "core/engine_error.h"
-#include "core/guard_filter.h"
-#include "jinja/environment.h"
-#include "jinja/template.h"
+#include "core/guard/guard_filter.h"
+#include "jinja/runtime/environment.h"
+#include "jinja/runtime/template.h"
 
 namespace velloquin::core {
 

@@ -3,8 +3,8 @@
 #include <string_view>
 #include <utility>
 
-#include "core/definition_writer.h"
-#include "core/json_value_reader.h"
+#include "definition/definition_writer.h"
+#include "definition/json/json_value_reader.h"
 #include "library/merge.h"
 #include "library/prompt.h"
 

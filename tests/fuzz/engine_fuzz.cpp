@@ -13,8 +13,8 @@
 #include <nlohmann/json.hpp>
 
 #include "fuzz_support.h"
-#include "jinja/environment.h"
-#include "jinja/template.h"
+#include "jinja/runtime/environment.h"
+#include "jinja/runtime/template.h"
 
 namespace {
 

@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "core/compiled_arms.h"
-#include "core/guard_filter.h"
+#include "core/guard/guard.h"
+#include "core/guard/guard_filter.h"
 #include "core/hashing.h"
 #include "core/kernel_definitions.h"
 #include "core/kernel_environment.h"
 #include "core/markup_unescape.h"
-#include "core/origin.h"
-#include "jinja/environment.h"
+#include "jinja/runtime/environment.h"
 
 namespace velloquin::core {
 namespace {

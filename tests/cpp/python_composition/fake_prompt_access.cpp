@@ -3,8 +3,8 @@
 // writes the name, the variant and the value, or fails for the variant "missing".
 #include <string>
 
-#include "python/prompt_access.h"
-#include "python/py_ref.h"
+#include "python/prompt/prompt_access.h"
+#include "python/support/py_ref.h"
 
 namespace velloquin::python {
 namespace {

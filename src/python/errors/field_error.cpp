@@ -1,0 +1,111 @@
+#include "python/errors/field_error.h"
+
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "base/debug_quote.h"
+#include "python/support/internal_fault.h"
+#include "python/support/once_cell.h"
+
+namespace velloquin::python {
+namespace {
+
+struct FieldErrorObject {
+  PyObject ob_base;
+  velloquin::FieldError row;
+};
+
+const velloquin::FieldError& row_of(PyObject* self) {
+  return reinterpret_cast<FieldErrorObject*>(self)->row;
+}
+
+// Row texts are meant to be UTF-8; a stray bad byte must not make the row unreadable.
+PyObject* text_object(const std::string& text) {
+  return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
+}
+
+template <std::string velloquin::FieldError::*member>
+PyObject* get_text(PyObject* self, void*) {
+  return guard_entry<PyObject*>(nullptr, [&] { return text_object(row_of(self).*member); });
+}
+
+PyObject* repr(PyObject* self) {
+  return guard_entry<PyObject*>(nullptr, [&] {
+    const velloquin::FieldError& row = row_of(self);
+    std::string text = "FieldError(field=";
+    text += jinja::debug_quote(row.field);
+    text += ", code=";
+    text += jinja::debug_quote(row.code);
+    text += ", message=";
+    text += jinja::debug_quote(row.message);
+    text += ')';
+    return text_object(text);
+  });
+}
+
+void dealloc(PyObject* self) {
+  PyTypeObject* type = Py_TYPE(self);
+  std::destroy_at(&reinterpret_cast<FieldErrorObject*>(self)->row);
+  auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+  free_slot(self);
+  Py_DECREF(type);
+}
+
+PyGetSetDef kGetSet[] = {
+    {"field", get_text<&velloquin::FieldError::field>, nullptr,
+     "The offending field or path; `\"\"` when no single field applies.", nullptr},
+    {"code", get_text<&velloquin::FieldError::code>, nullptr,
+     "A stable code from the consumer's closed [`code`](velloquin::error::code) vocabulary.",
+     nullptr},
+    {"message", get_text<&velloquin::FieldError::message>, nullptr,
+     "A human-readable, **scrubbed** message safe to log.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+constexpr const char* kDoc =
+    "One normalized failure row, readable from Python as `row.field` / `row.code` / "
+    "`row.message`.\n\n"
+    "The Python mirror of the prompt library's error row and of the cross-language error "
+    "contract `[{field, code, message}]`. Read-only: the three getters are its whole "
+    "surface. Rows are produced by the library's error translation (and by "
+    "make_prompt_load_error), never constructed from Python.";
+
+PyType_Slot kSlots[] = {
+    {Py_tp_doc, const_cast<char*>(kDoc)},
+    {Py_tp_getset, kGetSet},
+    {Py_tp_repr, reinterpret_cast<void*>(repr)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {0, nullptr},
+};
+
+// No BASETYPE: not subclassable. DISALLOW_INSTANTIATION: calling the class is a TypeError.
+PyType_Spec kSpec = {
+    "velloquin.FieldError",
+    static_cast<int>(sizeof(FieldErrorObject)),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    kSlots,
+};
+
+OnceCell type_cell;
+
+}  // namespace
+
+PyTypeObject* field_error_type() {
+  return reinterpret_cast<PyTypeObject*>(type_cell.get([] { return PyType_FromSpec(&kSpec); }));
+}
+
+PyObject* new_field_error(velloquin::FieldError row) {
+  PyTypeObject* type = field_error_type();
+  if (type == nullptr) return nullptr;
+  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+  PyObject* self = alloc(type, 0);
+  if (self == nullptr) return nullptr;
+  // Moving the three strings cannot throw, so the object is never left half-built.
+  new (&reinterpret_cast<FieldErrorObject*>(self)->row) velloquin::FieldError(std::move(row));
+  return self;
+}
+
+}  // namespace velloquin::python
