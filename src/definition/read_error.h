@@ -35,4 +35,11 @@ inline ReadError read_error(std::string message) {
   return ReadError{std::move(message), {}};
 }
 
+// What a format reader returns to its caller: one finished message, which is its display text.
+struct DocumentError {
+  std::string message;
+  const std::string& display() const { return message; }
+  bool operator==(const DocumentError&) const = default;
+};
+
 }  // namespace velloquin::core

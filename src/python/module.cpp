@@ -19,8 +19,8 @@ namespace {
 
 PyObject* core_version(PyObject*, PyObject*) {
   return guard_entry<PyObject*>(nullptr, [] {
-    return PyUnicode_FromStringAndSize(velloquin::core::kVersion.data(),
-                                       static_cast<Py_ssize_t>(velloquin::core::kVersion.size()));
+    const std::string_view version = velloquin::core::version();
+    return PyUnicode_FromStringAndSize(version.data(), static_cast<Py_ssize_t>(version.size()));
   });
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/markup_escape.h"
+
 namespace velloquin::core {
 namespace {
 
@@ -284,23 +286,7 @@ std::string guard_wrap_text(std::string_view text) {
   std::string out;
   out.reserve(kUntrustedOpenTag.size() + text.size() + kUntrustedCloseTag.size());
   out += kUntrustedOpenTag;
-  // Escaping each byte once is the same as replacing "&" first and then "<" and ">": the
-  // entities made here are never escaped again.
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
+  append_markup_escaped<MarkupEscape::Text>(out, text);
   out += kUntrustedCloseTag;
   return out;
 }

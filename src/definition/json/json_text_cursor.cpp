@@ -7,6 +7,7 @@
 #include <limits>
 #include <utility>
 
+#include "base/utf8.h"
 #include "definition/read_messages.h"
 
 namespace velloquin::core {
@@ -23,24 +24,6 @@ int hex_value(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-void push_utf8(std::string& out, std::uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing beyond U+10FFFF.
@@ -267,7 +250,7 @@ Result<void, ReadError> JsonTextCursor::parse_escape() {
   std::uint32_t n = *first;
   if (n >= 0xDC00 && n <= 0xDFFF) return err(error_here("lone leading surrogate in hex escape"));
   if (n < 0xD800 || n > 0xDBFF) {
-    push_utf8(scratch_, n);
+    jinja::utf8::append(scratch_, n);
     return {};
   }
   // A leading surrogate: the trailing one must follow as a second escape.
@@ -281,7 +264,7 @@ Result<void, ReadError> JsonTextCursor::parse_escape() {
   if (!second) return err(std::move(second).error());
   std::uint32_t n2 = *second;
   if (n2 < 0xDC00 || n2 > 0xDFFF) return err(error_here("lone leading surrogate in hex escape"));
-  push_utf8(scratch_, (((n - 0xD800) << 10) | (n2 - 0xDC00)) + 0x10000);
+  jinja::utf8::append(scratch_, (((n - 0xD800) << 10) | (n2 - 0xDC00)) + 0x10000);
   return {};
 }
 

@@ -9,14 +9,11 @@
 
 #include "base/result.h"
 #include "definition/prompt_definition.h"
+#include "definition/read_error.h"
 
 namespace velloquin::core {
 
-struct JsonValueError {
-  std::string message;
-  const std::string& display() const { return message; }
-  bool operator==(const JsonValueError&) const = default;
-};
+using JsonValueError = DocumentError;
 
 // Each reader consumes the value: texts and nested values are moved out of it.
 Result<PromptDefinition, JsonValueError> read_definition_from_json(nlohmann::json value);

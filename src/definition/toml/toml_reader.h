@@ -6,16 +6,13 @@
 
 #include "base/result.h"
 #include "definition/prompt_definition.h"
+#include "definition/read_error.h"
 
 namespace velloquin::core {
 
 // The reader's one error; its display text is the whole multi-line report ("TOML parse error at
 // line L, column C", the excerpt, the carets, the message), final line feed included.
-struct TomlTextError {
-  std::string message;
-  const std::string& display() const { return message; }
-  bool operator==(const TomlTextError&) const = default;
-};
+using TomlTextError = DocumentError;
 
 // Reads the text's root table as a definition.
 Result<PromptDefinition, TomlTextError> read_definition_from_toml(std::string_view text);

@@ -91,14 +91,11 @@ YamlResult<std::string> YamlNodeReader::read_string(std::string_view expecting) 
   const YamlEvent& event = **next_event;
   if (event.kind == Kind::Scalar) return event.value;
   if (event.kind == Kind::Alias) {
-    auto target = replay(event);
-    if (!target) return err(std::move(target).error());
-    std::size_t position = *target;
-    const YamlPath path = YamlPath::alias_of(path_);
-    YamlNodeReader aliased(state_, position, path, remaining_depth_);
-    auto text = aliased.read_string(expecting);
-    if (!text) return err(settle(std::move(text).error(), event.mark));
-    return text;
+    return read_alias(event, [&](YamlNodeReader& aliased) -> YamlResult<std::string> {
+      auto text = aliased.read_string(expecting);
+      if (!text) return err(settle(std::move(text).error(), event.mark));
+      return text;
+    });
   }
   return err(settle(invalid_type(event, expecting), event.mark));
 }
@@ -108,14 +105,11 @@ YamlResult<bool> YamlNodeReader::read_bool(std::string_view expecting) {
   if (!next_event) return err(std::move(next_event).error());
   const YamlEvent& event = **next_event;
   if (event.kind == Kind::Alias) {
-    auto target = replay(event);
-    if (!target) return err(std::move(target).error());
-    std::size_t position = *target;
-    const YamlPath path = YamlPath::alias_of(path_);
-    YamlNodeReader aliased(state_, position, path, remaining_depth_);
-    auto value = aliased.read_bool(expecting);
-    if (!value) return err(settle(std::move(value).error(), event.mark));
-    return value;
+    return read_alias(event, [&](YamlNodeReader& aliased) -> YamlResult<bool> {
+      auto value = aliased.read_bool(expecting);
+      if (!value) return err(settle(std::move(value).error(), event.mark));
+      return value;
+    });
   }
   if (event.kind == Kind::Scalar) {
     const bool readable =
@@ -135,12 +129,9 @@ YamlResult<std::optional<std::string>> YamlNodeReader::read_optional_string(
   const YamlEvent& event = **peeked;
   if (event.kind == Kind::Alias) {
     ++position_;
-    auto target = replay(event);
-    if (!target) return err(std::move(target).error());
-    std::size_t position = *target;
-    const YamlPath path = YamlPath::alias_of(path_);
-    YamlNodeReader aliased(state_, position, path, remaining_depth_);
-    return aliased.read_optional_string(expecting);
+    return read_alias(event, [&](YamlNodeReader& aliased) {
+      return aliased.read_optional_string(expecting);
+    });
   }
   bool is_null = false;
   if (event.kind == Kind::Scalar && event.style == YamlScalarStyle::Plain) {
@@ -172,14 +163,8 @@ YamlResult<nlohmann::json> YamlNodeReader::read_json() {
 
 YamlResult<nlohmann::json> YamlNodeReader::read_json_from(const YamlEvent& event) {
   switch (event.kind) {
-    case Kind::Alias: {
-      auto target = replay(event);
-      if (!target) return err(std::move(target).error());
-      std::size_t position = *target;
-      const YamlPath path = YamlPath::alias_of(path_);
-      YamlNodeReader aliased(state_, position, path, remaining_depth_);
-      return aliased.read_json();
-    }
+    case Kind::Alias:
+      return read_alias(event, [](YamlNodeReader& aliased) { return aliased.read_json(); });
     case Kind::Scalar: {
       auto value = resolve_yaml_scalar_as_any(event);
       if (!value) return err(read_error(std::move(value).error()));

@@ -50,6 +50,18 @@ class YamlNodeReader {
   // 100 times the event count (the second bound keeps a bomb built on one large node from
   // expanding it millions of times).
   YamlResult<std::size_t> replay(const YamlEvent& alias);
+  // Replays `alias` and gives `read` a reader on its target, under the alias's path; a failed
+  // replay is returned as it is.
+  template <class Read>
+  auto read_alias(const YamlEvent& alias, Read&& read)
+      -> decltype(read(std::declval<YamlNodeReader&>())) {
+    auto target = replay(alias);
+    if (!target) return err(std::move(target).error());
+    std::size_t position = *target;
+    const YamlPath path = YamlPath::alias_of(path_);
+    YamlNodeReader aliased(state_, position, path, remaining_depth_);
+    return read(aliased);
+  }
 
   // Any scalar's text as written, whatever its style and tag.
   YamlResult<std::string> read_string(std::string_view expecting);

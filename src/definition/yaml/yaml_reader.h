@@ -6,15 +6,12 @@
 
 #include "base/result.h"
 #include "definition/prompt_definition.h"
+#include "definition/read_error.h"
 
 namespace velloquin::core {
 
 // The reader's one error; its display text is the whole message, path and position included.
-struct YamlTextError {
-  std::string message;
-  const std::string& display() const { return message; }
-  bool operator==(const YamlTextError&) const = default;
-};
+using YamlTextError = DocumentError;
 
 // Reads the text's one document as a definition. Fails on a text without a document, on a second
 // document, on a syntax error, on the repetition and nesting limits and on every shape error.

@@ -1,5 +1,6 @@
 #include "definition/yaml/yaml_scalar.h"
 
+#include "base/float_syntax.h"
 #include "definition/read_messages.h"
 
 #include <cerrno>
@@ -80,23 +81,8 @@ std::optional<u128> parse_negative(std::string_view text, u128 limit) {
 
 // Rust's float grammar without the inf / nan words: digits, an optional point and an exponent.
 bool is_float_syntax(std::string_view text) {
-  std::size_t i = 0;
-  if (i < text.size() && text[i] == '-') ++i;
-  std::size_t int_digits = 0, frac_digits = 0;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++int_digits;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++frac_digits;
-  }
-  if (int_digits + frac_digits == 0) return false;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    std::size_t exp_digits = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++exp_digits;
-    if (exp_digits == 0) return false;
-  }
-  return i == text.size();
+  if (!text.empty() && text[0] == '-') text.remove_prefix(1);
+  return is_unsigned_decimal_float(text);
 }
 
 YamlScalarValue string_value(std::string_view text) {

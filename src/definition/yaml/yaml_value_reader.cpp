@@ -64,12 +64,8 @@ Result<void, ReadError> read_mapping(YamlNodeReader& node, std::string_view expe
   const YamlEvent& event = **next;
   Result<void, ReadError> result;
   if (event.kind == Kind::Alias) {
-    auto target = node.replay(event);
-    if (!target) return err(std::move(target).error());
-    std::size_t position = *target;
-    const YamlPath path = YamlPath::alias_of(node.path());
-    YamlNodeReader aliased(node.state(), position, path, node.remaining_depth());
-    result = read_mapping(aliased, expecting, visit);
+    result = node.read_alias(
+        event, [&](YamlNodeReader& aliased) { return read_mapping(aliased, expecting, visit); });
   } else if (event.kind == Kind::MappingStart) {
     result = node.nested(event.mark, [&]() -> Result<void, ReadError> {
       YamlEntryReader entries(node, false);
@@ -117,14 +113,9 @@ Result<Content, ReadError> read_content_from(YamlNodeReader& node);
 
 Result<Content, ReadError> read_content_of(YamlNodeReader& node, const YamlEvent& event) {
   switch (event.kind) {
-    case Kind::Alias: {
-      auto target = node.replay(event);
-      if (!target) return err(std::move(target).error());
-      std::size_t position = *target;
-      const YamlPath path = YamlPath::alias_of(node.path());
-      YamlNodeReader aliased(node.state(), position, path, node.remaining_depth());
-      return read_content_from(aliased);
-    }
+    case Kind::Alias:
+      return node.read_alias(event,
+                             [](YamlNodeReader& aliased) { return read_content_from(aliased); });
     case Kind::Scalar:
       return content_of_scalar(event);
     case Kind::SequenceStart:
@@ -234,13 +225,10 @@ Result<void, ReadError> YamlValueReader::read_unit_enum(const EnumShape& shape, 
   auto result = [&]() -> Result<void, ReadError> {
     if (event.kind == Kind::Alias) {
       ++node_.position();
-      auto target = node_.replay(event);
-      if (!target) return err(std::move(target).error());
-      std::size_t position = *target;
-      const YamlPath path = YamlPath::alias_of(node_.path());
-      YamlNodeReader aliased(node_.state(), position, path, node_.remaining_depth());
-      YamlValueReader value(aliased);
-      return value.read_unit_enum(shape, visit);
+      return node_.read_alias(event, [&](YamlNodeReader& aliased) {
+        YamlValueReader value(aliased);
+        return value.read_unit_enum(shape, visit);
+      });
     }
     const std::optional<std::string_view> tagged = local_tag_name(event);
     if (!tagged) {

@@ -6,6 +6,14 @@
 
 namespace velloquin::jinja {
 
+velloquin::Result<Value, Error> only_value(const Args& args) {
+  ArgReader r(args, false);
+  auto v = r.required();
+  if (!v) return v;
+  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  return v;
+}
+
 velloquin::Result<void, Error> check_defined(const State& state, const Value& v) {
   if (v.is_undefined() && !v.is_silent_undefined() && state.strict()) return err(undefined_error());
   return {};

@@ -15,6 +15,9 @@ inline bool is_missing(const Value& v) {
   return v.is_undefined();
 }
 
+// The value a filter is applied to, for filters that take no other argument.
+velloquin::Result<Value, Error> only_value(const Args& args);
+
 // Fails with "undefined value" for a (non-silent) undefined under strict undefined.
 velloquin::Result<void, Error> check_defined(const State& state, const Value& v);
 

@@ -53,18 +53,6 @@ std::optional<Int128> integral(const Value& v) {
 }
 
 // Heap-shared kinds compare by identity in `sameas`.
-bool is_object_like(const Value& v) {
-  switch (v.tag()) {
-    case Value::Tag::Seq:
-    case Value::Tag::Map:
-    case Value::Tag::Iterator:
-    case Value::Tag::Object:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // The tested value is converted before the other arguments are counted.
 BoolResult text_affix(State& state, const Args& args, bool prefix) {
   ArgReader r(args, false);
@@ -177,7 +165,7 @@ BoolResult upper(State&, const Args& args) {
 }
 BoolResult sameas(State&, const Args& args) {
   return binary(args, [](const Value& a, const Value& b) {
-    bool oa = is_object_like(a), ob = is_object_like(b);
+    bool oa = is_container(a), ob = is_container(b);
     if (oa || ob) return oa && ob && a.same_instance(b);
     return a.kind() == b.kind() && a.is_integer() == b.is_integer() && values_equal(a, b);
   });

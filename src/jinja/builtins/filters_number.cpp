@@ -9,18 +9,6 @@
 
 namespace velloquin::jinja::filters {
 
-namespace {
-
-velloquin::Result<Value, Error> only_value(const Args& args) {
-  ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  return v;
-}
-
-}  // namespace
-
 ValueResult abs(State&, const Args& args) {
   auto v = only_value(args);
   if (!v) return err(std::move(v).error());

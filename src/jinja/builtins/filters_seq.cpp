@@ -10,14 +10,6 @@ namespace velloquin::jinja::filters {
 
 namespace {
 
-velloquin::Result<Value, Error> only_value(const Args& args) {
-  ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  return v;
-}
-
 // Items of an iterable; a strict undefined is an error ("undefined value").
 velloquin::Result<std::vector<Value>, Error> strict_items(const State& state, const Value& v) {
   if (auto ok = check_defined(state, v); !ok) return err(std::move(ok).error());

@@ -14,14 +14,6 @@ namespace {
 constexpr std::size_t kMaxIndentedSize = 100'000'000;
 
 // Reads the single piped value of a filter without parameters.
-velloquin::Result<Value, Error> only_value(const Args& args) {
-  ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  return v;
-}
-
 // The common shape of the case filters: text in, text out, safety kept.
 template <class F>
 ValueResult map_text(State& state, const Args& args, bool keep_safe, F&& f) {

@@ -2,6 +2,7 @@
 #include "jinja/builtins/builtin_globals.h"
 
 #include "jinja/builtins/builtin_support.h"
+#include "jinja/value/value_ops.h"
 
 namespace velloquin::jinja::globals {
 
@@ -14,16 +15,6 @@ velloquin::Result<std::int64_t, Error> range_arg(const Value& v) {
 }
 
 // Entries of a map-kind value (maps and map-like objects).
-MapEntries entries_of(const Value& v) {
-  if (const Map* m = v.map_data()) return m->entries();
-  MapEntries out;
-  if (Object* o = v.object_ptr()) {
-    if (auto keys = o->iterate())
-      for (auto& k : *keys) out.emplace_back(k, o->get_item(k));
-  }
-  return out;
-}
-
 }  // namespace
 
 ValueResult range(State&, const Args& args) {
@@ -64,7 +55,7 @@ ValueResult dict(State&, const Args& args) {
   MapEntries entries;
   if (base) {
     if (base->kind() != ValueKind::Map) return err(Error(ErrorKind::InvalidOperation));
-    entries = entries_of(*base);
+    entries = map_entries(*base);
   }
   for (const auto& [name, value] : args.kwargs) entries.emplace_back(Value(name), value);
   return Value::map(std::move(entries));
@@ -129,7 +120,7 @@ ValueResult namespace_(State&, const Args& args) {
       return err(invalid_operation("expected object or keyword arguments, got " +
                                    std::string(kind_name(base->kind()))));
     }
-    entries = entries_of(*base);
+    entries = map_entries(*base);
   }
   for (const auto& [name, value] : args.kwargs) entries.emplace_back(Value(name), value);
   return Value::object(make_namespace(std::move(entries)));

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "base/float_syntax.h"
 #include "jinja/value/value_ops.h"
 
 namespace velloquin::jinja {
@@ -40,25 +41,6 @@ bool iequals(std::string_view a, std::string_view b) {
   return true;
 }
 
-// digits [. digits] | . digits, then an optional exponent.
-bool decimal_shape(std::string_view s) {
-  std::size_t i = 0, int_digits = 0, frac_digits = 0;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++int_digits;
-  if (i < s.size() && s[i] == '.') {
-    ++i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++frac_digits;
-  }
-  if (int_digits + frac_digits == 0) return false;
-  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-    ++i;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-    std::size_t exp_digits = 0;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++exp_digits;
-    if (exp_digits == 0) return false;
-  }
-  return i == s.size();
-}
-
 }  // namespace
 
 velloquin::Result<double, Error> parse_float_literal(std::string_view text) {
@@ -74,7 +56,7 @@ velloquin::Result<double, Error> parse_float_literal(std::string_view text) {
     value = std::numeric_limits<double>::infinity();
   } else if (iequals(body, "nan")) {
     value = std::numeric_limits<double>::quiet_NaN();
-  } else if (decimal_shape(body)) {
+  } else if (is_unsigned_decimal_float(body)) {
     auto res = std::from_chars(body.data(), body.data() + body.size(), value);
     if (res.ec == std::errc::result_out_of_range) {
       // Overflow goes to infinity, underflow to zero, as the reference parser does.

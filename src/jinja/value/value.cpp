@@ -151,6 +151,8 @@ namespace {
 // The worklist of the outermost release in progress on this thread, if any.
 thread_local std::vector<Value>* pending_release = nullptr;
 
+}  // namespace
+
 bool is_container(const Value& v) {
   switch (v.tag()) {
     case Value::Tag::Seq:
@@ -162,8 +164,6 @@ bool is_container(const Value& v) {
       return false;
   }
 }
-
-}  // namespace
 
 void release_nested(std::vector<Value>& items) {
   if (pending_release) {

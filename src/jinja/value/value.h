@@ -286,6 +286,9 @@ inline const Map* Value::map_data() const {
   return tag_ == Tag::Map ? static_cast<const Map*>(u_.heap.get()) : nullptr;
 }
 
+// Sequences, maps, iterators and objects: the values that hold other values by reference.
+bool is_container(const Value& v);
+
 // Equality per the language: numbers numerically, sequences element-wise, maps by entries.
 bool values_equal(const Value& a, const Value& b);
 // The total order (kind rank first); <0, 0, >0.

@@ -6,6 +6,7 @@
 #include "jinja/runtime/functions.h"
 #include "jinja/value/value.h"
 #include "jinja/value/value_data.h"
+#include "jinja/value/value_ops.h"
 
 namespace velloquin::jinja {
 
@@ -85,16 +86,6 @@ std::vector<Value> materialise_items(const Value& v) {
   return out;
 }
 
-MapEntries materialise_entries(const Value& v) {
-  if (const Map* m = v.map_data()) return m->entries();
-  MapEntries out;
-  if (Object* o = v.object_ptr()) {
-    if (auto keys = o->iterate())
-      for (auto& k : *keys) out.emplace_back(k, o->get_item(k));
-  }
-  return out;
-}
-
 template <class F>
 auto with_items(const Value& v, F&& f) {
   if (const auto* items = v.items()) return f(*items);
@@ -105,7 +96,7 @@ auto with_items(const Value& v, F&& f) {
 template <class F>
 auto with_entries(const Value& v, F&& f) {
   if (const Map* m = v.map_data()) return f(m->entries());
-  auto owned = materialise_entries(v);
+  auto owned = map_entries(v);
   return f(owned);
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/markup_escape.h"
 #include "base/utf8.h"
 #include "jinja/runtime/functions.h"
 #include "jinja/value/value_data.h"
@@ -638,32 +639,18 @@ velloquin::Result<std::vector<Value>, Error> collect(const Value& v) {
   return out;
 }
 
-void html_escape(std::string& out, std::string_view text) {
-  out.reserve(out.size() + text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#x27;";
-        break;
-      case '/':
-        out += "&#x2f;";
-        break;
-      default:
-        out += c;
-    }
+MapEntries map_entries(const Value& v) {
+  if (const Map* m = v.map_data()) return m->entries();
+  MapEntries out;
+  if (Object* o = v.object_ptr()) {
+    if (auto keys = o->iterate())
+      for (auto& k : *keys) out.emplace_back(k, o->get_item(k));
   }
+  return out;
+}
+
+void html_escape(std::string& out, std::string_view text) {
+  append_markup_escaped<MarkupEscape::Attribute>(out, text);
 }
 
 }  // namespace velloquin::jinja

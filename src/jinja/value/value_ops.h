@@ -77,6 +77,8 @@ class ValueIterator {
 velloquin::Result<ValueIterator, Error> iterate(const Value& v);
 // All items into one vector.
 velloquin::Result<std::vector<Value>, Error> collect(const Value& v);
+// A map's entries, or an object's entries by its own iteration; none for other values.
+MapEntries map_entries(const Value& v);
 
 // The error helpers most operations share.
 Error invalid_operation(std::string detail);

@@ -1,24 +1,20 @@
 #include "python/errors/field_error.h"
 
-#include <memory>
-#include <new>
 #include <string>
 #include <utility>
 
 #include "base/debug_quote.h"
+#include "python/support/cpp_object.h"
 #include "python/support/internal_fault.h"
 #include "python/support/once_cell.h"
 
 namespace velloquin::python {
 namespace {
 
-struct FieldErrorObject {
-  PyObject ob_base;
-  velloquin::FieldError row;
-};
+using FieldErrorObject = CppObject<velloquin::FieldError>;
 
 const velloquin::FieldError& row_of(PyObject* self) {
-  return reinterpret_cast<FieldErrorObject*>(self)->row;
+  return value_of<velloquin::FieldError>(self);
 }
 
 // Row texts are meant to be UTF-8; a stray bad byte must not make the row unreadable.
@@ -45,14 +41,6 @@ PyObject* repr(PyObject* self) {
   });
 }
 
-void dealloc(PyObject* self) {
-  PyTypeObject* type = Py_TYPE(self);
-  std::destroy_at(&reinterpret_cast<FieldErrorObject*>(self)->row);
-  auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
-  free_slot(self);
-  Py_DECREF(type);
-}
-
 PyGetSetDef kGetSet[] = {
     {"field", get_text<&velloquin::FieldError::field>, nullptr,
      "The offending field or path; `\"\"` when no single field applies.", nullptr},
@@ -76,7 +64,7 @@ PyType_Slot kSlots[] = {
     {Py_tp_doc, const_cast<char*>(kDoc)},
     {Py_tp_getset, kGetSet},
     {Py_tp_repr, reinterpret_cast<void*>(repr)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_cpp_object<velloquin::FieldError>)},
     {0, nullptr},
 };
 
@@ -98,14 +86,7 @@ PyTypeObject* field_error_type() {
 }
 
 PyObject* new_field_error(velloquin::FieldError row) {
-  PyTypeObject* type = field_error_type();
-  if (type == nullptr) return nullptr;
-  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
-  PyObject* self = alloc(type, 0);
-  if (self == nullptr) return nullptr;
-  // Moving the three strings cannot throw, so the object is never left half-built.
-  new (&reinterpret_cast<FieldErrorObject*>(self)->row) velloquin::FieldError(std::move(row));
-  return self;
+  return new_cpp_object(field_error_type(), std::move(row));
 }
 
 }  // namespace velloquin::python
