@@ -129,9 +129,8 @@ YamlResult<std::optional<std::string>> YamlNodeReader::read_optional_string(
   const YamlEvent& event = **peeked;
   if (event.kind == Kind::Alias) {
     ++position_;
-    return read_alias(event, [&](YamlNodeReader& aliased) {
-      return aliased.read_optional_string(expecting);
-    });
+    return read_alias(
+        event, [&](YamlNodeReader& aliased) { return aliased.read_optional_string(expecting); });
   }
   bool is_null = false;
   if (event.kind == Kind::Scalar && event.style == YamlScalarStyle::Plain) {
