@@ -3,21 +3,13 @@
 #include <utility>
 
 #include "base/debug_quote.h"
-#include "python/support/cpp_object.h"
+#include "python/support/cpp_class.h"
 #include "python/support/internal_fault.h"
 #include "python/support/once_cell.h"
 #include "python/support/py_text.h"
 
 namespace velloquin::python {
 namespace {
-
-using MessageObject = CppObject<MessageRecord>;
-
-template <std::string MessageRecord::*member>
-PyObject* get_text(PyObject* self, void*) {
-  return guard_entry<PyObject*>(
-      nullptr, [&] { return text_object(value_of<MessageRecord>(self).*member).release(); });
-}
 
 PyObject* repr(PyObject* self) {
   return guard_entry<PyObject*>(nullptr, [&] {
@@ -32,9 +24,10 @@ PyObject* repr(PyObject* self) {
 }
 
 PyGetSetDef kGetSet[] = {
-    {"role", get_text<&MessageRecord::role>, nullptr,
+    {"role", get_text_member<MessageRecord, &MessageRecord::role>, nullptr,
      "The role of the entry's prompt: \"system\", \"user\" or \"assistant\".", nullptr},
-    {"text", get_text<&MessageRecord::text>, nullptr, "The rendered text.", nullptr},
+    {"text", get_text_member<MessageRecord, &MessageRecord::text>, nullptr, "The rendered text.",
+     nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -42,29 +35,12 @@ constexpr const char* kDoc =
     "One message of a resolved Composition: the prompt's role and the rendered text. "
     "Read-only; never constructed from Python.";
 
-PyType_Slot kSlots[] = {
-    {Py_tp_doc, const_cast<char*>(kDoc)},
-    {Py_tp_getset, kGetSet},
-    {Py_tp_repr, reinterpret_cast<void*>(repr)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_cpp_object<MessageRecord>)},
-    {0, nullptr},
-};
-
-// No BASETYPE: not subclassable. DISALLOW_INSTANTIATION: calling the class is a TypeError.
-PyType_Spec kSpec = {
-    "velloquin.Message",
-    static_cast<int>(sizeof(MessageObject)),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
-    kSlots,
-};
-
 OnceCell type_cell;
 
 }  // namespace
 
 PyTypeObject* message_type() {
-  return reinterpret_cast<PyTypeObject*>(type_cell.get([] { return PyType_FromSpec(&kSpec); }));
+  return cpp_class<MessageRecord>(type_cell, {"velloquin.Message", kDoc, kGetSet, nullptr, repr});
 }
 
 PyObject* new_message(MessageRecord record) {

@@ -4,14 +4,12 @@
 #include <utility>
 
 #include "base/debug_quote.h"
-#include "python/support/cpp_object.h"
+#include "python/support/cpp_class.h"
 #include "python/support/internal_fault.h"
 #include "python/support/once_cell.h"
 
 namespace velloquin::python {
 namespace {
-
-using FieldErrorObject = CppObject<velloquin::FieldError>;
 
 const velloquin::FieldError& row_of(PyObject* self) {
   return value_of<velloquin::FieldError>(self);
@@ -60,29 +58,13 @@ constexpr const char* kDoc =
     "surface. Rows are produced by the library's error translation (and by "
     "make_prompt_load_error), never constructed from Python.";
 
-PyType_Slot kSlots[] = {
-    {Py_tp_doc, const_cast<char*>(kDoc)},
-    {Py_tp_getset, kGetSet},
-    {Py_tp_repr, reinterpret_cast<void*>(repr)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_cpp_object<velloquin::FieldError>)},
-    {0, nullptr},
-};
-
-// No BASETYPE: not subclassable. DISALLOW_INSTANTIATION: calling the class is a TypeError.
-PyType_Spec kSpec = {
-    "velloquin.FieldError",
-    static_cast<int>(sizeof(FieldErrorObject)),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
-    kSlots,
-};
-
 OnceCell type_cell;
 
 }  // namespace
 
 PyTypeObject* field_error_type() {
-  return reinterpret_cast<PyTypeObject*>(type_cell.get([] { return PyType_FromSpec(&kSpec); }));
+  return cpp_class<velloquin::FieldError>(type_cell,
+                                          {"velloquin.FieldError", kDoc, kGetSet, nullptr, repr});
 }
 
 PyObject* new_field_error(velloquin::FieldError row) {

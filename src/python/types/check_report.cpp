@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "python/support/cpp_object.h"
+#include "python/support/cpp_class.h"
 #include "python/support/internal_fault.h"
 #include "python/support/once_cell.h"
 #include "python/support/py_ref.h"
@@ -13,8 +13,6 @@ namespace velloquin::python {
 namespace {
 
 using Findings = std::vector<FindingRecord>;
-using CheckReportObject = CppObject<Findings>;
-
 const Findings& findings_of(PyObject* self) {
   return value_of<Findings>(self);
 }
@@ -73,32 +71,14 @@ constexpr const char* kDoc =
     "the report itself is neither iterable nor subscriptable. Read-only; never constructed "
     "from Python.";
 
-// Only a length: without an item slot the report is neither iterable nor subscriptable.
-PyType_Slot kSlots[] = {
-    {Py_tp_doc, const_cast<char*>(kDoc)},
-    {Py_tp_getset, kGetSet},
-    {Py_tp_methods, kMethods},
-    {Py_sq_length, reinterpret_cast<void*>(length)},
-    {Py_tp_repr, reinterpret_cast<void*>(repr)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_cpp_object<Findings>)},
-    {0, nullptr},
-};
-
-// No BASETYPE: not subclassable. DISALLOW_INSTANTIATION: calling the class is a TypeError.
-PyType_Spec kSpec = {
-    "velloquin.CheckReport",
-    static_cast<int>(sizeof(CheckReportObject)),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
-    kSlots,
-};
-
 OnceCell type_cell;
 
 }  // namespace
 
 PyTypeObject* check_report_type() {
-  return reinterpret_cast<PyTypeObject*>(type_cell.get([] { return PyType_FromSpec(&kSpec); }));
+  // Only a length: without an item slot the report is neither iterable nor subscriptable.
+  return cpp_class<Findings>(type_cell,
+                             {"velloquin.CheckReport", kDoc, kGetSet, kMethods, repr, length});
 }
 
 PyObject* new_check_report(std::vector<FindingRecord> findings) {

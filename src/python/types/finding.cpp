@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "base/debug_quote.h"
-#include "python/support/cpp_object.h"
+#include "python/support/cpp_class.h"
 #include "python/support/internal_fault.h"
 #include "python/support/once_cell.h"
 #include "python/support/py_text.h"
@@ -11,16 +11,8 @@
 namespace velloquin::python {
 namespace {
 
-using FindingObject = CppObject<FindingRecord>;
-
 const FindingRecord& record_of(PyObject* self) {
   return value_of<FindingRecord>(self);
-}
-
-template <std::string FindingRecord::*member>
-PyObject* get_text(PyObject* self, void*) {
-  return guard_entry<PyObject*>(nullptr,
-                                [&] { return text_object(record_of(self).*member).release(); });
 }
 
 PyObject* get_variant(PyObject* self, void*) {
@@ -45,12 +37,14 @@ PyObject* repr(PyObject* self) {
 }
 
 PyGetSetDef kGetSet[] = {
-    {"prompt", get_text<&FindingRecord::prompt>, nullptr, "The prompt's name.", nullptr},
+    {"prompt", get_text_member<FindingRecord, &FindingRecord::prompt>, nullptr,
+     "The prompt's name.", nullptr},
     {"variant", get_variant, nullptr,
      "The variant the finding concerns, or None for a finding about the whole prompt.", nullptr},
-    {"kind", get_text<&FindingRecord::kind>, nullptr,
+    {"kind", get_text_member<FindingRecord, &FindingRecord::kind>, nullptr,
      "The finding kind, a snake-case word such as \"untrusted_without_guard\".", nullptr},
-    {"detail", get_text<&FindingRecord::detail>, nullptr, "A human-readable explanation.", nullptr},
+    {"detail", get_text_member<FindingRecord, &FindingRecord::detail>, nullptr,
+     "A human-readable explanation.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -58,29 +52,12 @@ constexpr const char* kDoc =
     "One finding of the advisory check (Prompt.check). Read-only; never constructed from "
     "Python.";
 
-PyType_Slot kSlots[] = {
-    {Py_tp_doc, const_cast<char*>(kDoc)},
-    {Py_tp_getset, kGetSet},
-    {Py_tp_repr, reinterpret_cast<void*>(repr)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_cpp_object<FindingRecord>)},
-    {0, nullptr},
-};
-
-// No BASETYPE: not subclassable. DISALLOW_INSTANTIATION: calling the class is a TypeError.
-PyType_Spec kSpec = {
-    "velloquin.Finding",
-    static_cast<int>(sizeof(FindingObject)),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
-    kSlots,
-};
-
 OnceCell type_cell;
 
 }  // namespace
 
 PyTypeObject* finding_type() {
-  return reinterpret_cast<PyTypeObject*>(type_cell.get([] { return PyType_FromSpec(&kSpec); }));
+  return cpp_class<FindingRecord>(type_cell, {"velloquin.Finding", kDoc, kGetSet, nullptr, repr});
 }
 
 PyObject* new_finding(FindingRecord record) {

@@ -7,15 +7,13 @@
 
 #include "base/debug_quote.h"
 #include "python/support/arguments.h"
-#include "python/support/cpp_object.h"
+#include "python/support/cpp_class.h"
 #include "python/support/internal_fault.h"
 #include "python/support/once_cell.h"
 #include "python/support/py_text.h"
 
 namespace velloquin::python {
 namespace {
-
-using GuardConfigObject = CppObject<core::GuardConfig>;
 
 constexpr const char* kName = "GuardConfig";
 
@@ -80,30 +78,13 @@ constexpr const char* kDoc =
     "advisory sentence for the model is returned beside the text. `advisory` overrides the "
     "default sentence. Read-only.";
 
-PyType_Slot kSlots[] = {
-    {Py_tp_doc, const_cast<char*>(kDoc)},
-    {Py_tp_new, reinterpret_cast<void*>(new_entry)},
-    {Py_tp_getset, kGetSet},
-    {Py_tp_repr, reinterpret_cast<void*>(repr)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_cpp_object<core::GuardConfig>)},
-    {0, nullptr},
-};
-
-// No BASETYPE: not subclassable.
-PyType_Spec kSpec = {
-    "velloquin.GuardConfig",
-    static_cast<int>(sizeof(GuardConfigObject)),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
-    kSlots,
-};
-
 OnceCell type_cell;
 
 }  // namespace
 
 PyTypeObject* guard_config_type() {
-  return reinterpret_cast<PyTypeObject*>(type_cell.get([] { return PyType_FromSpec(&kSpec); }));
+  return cpp_class<core::GuardConfig>(
+      type_cell, {"velloquin.GuardConfig", kDoc, kGetSet, nullptr, repr, nullptr, new_entry});
 }
 
 const core::GuardConfig& guard_config_of(PyObject* object) {

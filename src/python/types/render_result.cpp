@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "base/debug_quote.h"
-#include "python/support/cpp_object.h"
+#include "python/support/cpp_class.h"
 #include "python/support/internal_fault.h"
 #include "python/support/once_cell.h"
 #include "python/support/py_ref.h"
@@ -13,16 +13,8 @@
 namespace velloquin::python {
 namespace {
 
-using RenderResultObject = CppObject<core::RenderResult>;
-
 const core::RenderResult& result_of(PyObject* self) {
   return value_of<core::RenderResult>(self);
-}
-
-template <std::string core::RenderResult::*member>
-PyObject* get_text(PyObject* self, void*) {
-  return guard_entry<PyObject*>(nullptr,
-                                [&] { return text_object(result_of(self).*member).release(); });
 }
 
 PyObject* get_guard(PyObject* self, void*) {
@@ -73,13 +65,15 @@ PyObject* repr(PyObject* self) {
 }
 
 PyGetSetDef kGetSet[] = {
-    {"text", get_text<&core::RenderResult::text>, nullptr, "The rendered text.", nullptr},
-    {"name", get_text<&core::RenderResult::name>, nullptr, "The prompt's name.", nullptr},
-    {"variant", get_text<&core::RenderResult::variant>, nullptr,
+    {"text", get_text_member<core::RenderResult, &core::RenderResult::text>, nullptr,
+     "The rendered text.", nullptr},
+    {"name", get_text_member<core::RenderResult, &core::RenderResult::name>, nullptr,
+     "The prompt's name.", nullptr},
+    {"variant", get_text_member<core::RenderResult, &core::RenderResult::variant>, nullptr,
      "The variant rendered: its key, or \"default\" for the root body.", nullptr},
-    {"template_hash", get_text<&core::RenderResult::template_hash>, nullptr,
-     "SHA-256 of the template source, 64 lower-case hexadecimal characters.", nullptr},
-    {"render_hash", get_text<&core::RenderResult::render_hash>, nullptr,
+    {"template_hash", get_text_member<core::RenderResult, &core::RenderResult::template_hash>,
+     nullptr, "SHA-256 of the template source, 64 lower-case hexadecimal characters.", nullptr},
+    {"render_hash", get_text_member<core::RenderResult, &core::RenderResult::render_hash>, nullptr,
      "SHA-256 of the rendered text, 64 lower-case hexadecimal characters.", nullptr},
     {"guard", get_guard, nullptr,
      "The advisory sentence for the model when the guard acted, else None. Never part of "
@@ -103,30 +97,13 @@ constexpr const char* kDoc =
     "guard's advisory sentence. Read-only; made only by Prompt.render, never constructed from "
     "Python.";
 
-PyType_Slot kSlots[] = {
-    {Py_tp_doc, const_cast<char*>(kDoc)},
-    {Py_tp_getset, kGetSet},
-    {Py_tp_methods, kMethods},
-    {Py_tp_repr, reinterpret_cast<void*>(repr)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_cpp_object<core::RenderResult>)},
-    {0, nullptr},
-};
-
-// No BASETYPE: not subclassable. DISALLOW_INSTANTIATION: calling the class is a TypeError.
-PyType_Spec kSpec = {
-    "velloquin.RenderResult",
-    static_cast<int>(sizeof(RenderResultObject)),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
-    kSlots,
-};
-
 OnceCell type_cell;
 
 }  // namespace
 
 PyTypeObject* render_result_type() {
-  return reinterpret_cast<PyTypeObject*>(type_cell.get([] { return PyType_FromSpec(&kSpec); }));
+  return cpp_class<core::RenderResult>(type_cell,
+                                       {"velloquin.RenderResult", kDoc, kGetSet, kMethods, repr});
 }
 
 PyObject* new_render_result(core::RenderResult result) {
