@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "render_support.h"
+#include "jinja/render_support.h"
 
 namespace velloquin::jinja {
 namespace {
