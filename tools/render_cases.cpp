@@ -11,10 +11,8 @@
 
 #include "jinja/error.h"
 #include "jinja/runtime/environment.h"
-#include "jinja/value/value.h"
-#if __has_include("jinja/template.h")
 #include "jinja/runtime/template.h"
-#endif
+#include "jinja/value/value.h"
 
 namespace {
 
