@@ -10,8 +10,8 @@
 #include <string>
 
 #include "bench_timing.h"
-#include "jinja/environment.h"
-#include "jinja/template.h"
+#include "jinja/runtime/environment.h"
+#include "jinja/runtime/template.h"
 
 namespace {
 

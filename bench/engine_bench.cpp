@@ -15,8 +15,8 @@
 
 #include "bench_prompt.h"
 #include "bench_timing.h"
-#include "jinja/environment.h"
-#include "jinja/template.h"
+#include "jinja/runtime/environment.h"
+#include "jinja/runtime/template.h"
 
 namespace {
 

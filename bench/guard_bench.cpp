@@ -7,8 +7,8 @@
 #include <string>
 
 #include "bench_timing.h"
+#include "core/guard/guard.h"
 #include "core/hashing.h"
-#include "core/origin.h"
 
 namespace {
 

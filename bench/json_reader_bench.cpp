@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/json_text_reader.h"
+#include "definition/json/json_text_reader.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "bench_prompt.h"
 #include "bench_timing.h"
-#include "core/json_text_reader.h"
 #include "core/render.h"
+#include "definition/json/json_text_reader.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <nlohmann/json.hpp>
 
 #include "bench_timing.h"
-#include "core/json_text_reader.h"
 #include "core/render.h"
-#include "jinja/value.h"
+#include "definition/json/json_text_reader.h"
+#include "jinja/value/value.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <ctime>
 #include <string>
 
-#include "core/toml_reader.h"
-#include "core/yaml_reader.h"
+#include "definition/toml/toml_reader.h"
+#include "definition/yaml/yaml_reader.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes src/jinja/case_tables.inc: full Unicode upper- and lower-case mappings.
+"""Writes src/jinja/unicode/case_tables.inc: full Unicode upper- and lower-case mappings.
 
 Each table lists, in code point order, every code point whose mapping differs from itself,
 with the mapping as up to three code points (full mappings may expand: U+00DF -> "SS").
@@ -38,7 +38,7 @@ def main():
     out += table("kUpperCase", str.upper)
     out.append("")
     out += table("kLowerCase", str.lower)
-    path = pathlib.Path("src/jinja/case_tables.inc")
+    path = pathlib.Path("src/jinja/unicode/case_tables.inc")
     path.write_text("\n".join(out) + "\n")
     print(f"wrote {path}", file=sys.stderr)
 

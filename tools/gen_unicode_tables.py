@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes src/jinja/unicode_tables.inc: the code points that debug quoting escapes as \\u{...}.
+"""Writes src/base/unicode_tables.inc: the code points that debug quoting escapes as \\u{...}.
 
 A code point is escaped when it extends a grapheme (Grapheme_Extend) or is not printable.
 Not printable means general category Cc, Cf, Cs, Co, Cn, Zl, Zp or Zs, except the ASCII
@@ -81,7 +81,7 @@ def main():
             file=sys.stderr,
         )
     root = pathlib.Path(__file__).resolve().parent.parent
-    out = root / "src" / "jinja" / "unicode_tables.inc"
+    out = root / "src" / "base" / "unicode_tables.inc"
     out.write_text(render(escaped_ranges()))
     print(f"wrote {out}")
 

@@ -9,12 +9,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "jinja/environment.h"
 #include "jinja/error.h"
-#include "jinja/value.h"
-#if __has_include("jinja/template.h")
-#include "jinja/template.h"
-#endif
+#include "jinja/runtime/environment.h"
+#include "jinja/runtime/template.h"
+#include "jinja/value/value.h"
 
 namespace {
 

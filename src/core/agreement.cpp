@@ -4,21 +4,20 @@
 #include <string>
 #include <utility>
 
+#include "base/try.h"
 #include "core/kernel_environment.h"
 #include "core/variant.h"
-#include "jinja/environment.h"
-#include "jinja/template.h"
+#include "jinja/runtime/environment.h"
+#include "jinja/runtime/template.h"
 
 namespace velloquin::core {
 
 Result<Agreement, KernelError> required_roots(const PromptDefinition& definition,
                                               std::optional<std::string_view> variant) {
-  auto arm = resolve_variant(definition, variant);
-  if (!arm) return err(std::move(arm).error());
+  VQ_TRY(auto arm, resolve_variant(definition, variant));
   // Compiled exactly as an unguarded render compiles it, so both fail alike.
-  auto compiled = compile_kernel(std::string(arm->source), /*guarded=*/false);
-  if (!compiled) return err(std::move(compiled).error());
-  return Agreement{std::move(arm->label), template_roots(*compiled)};
+  VQ_TRY(auto compiled, compile_kernel(std::string(arm.source), /*guarded=*/false));
+  return Agreement{std::move(arm.label), template_roots(compiled)};
 }
 
 std::set<std::string> template_roots(const KernelTemplate& compiled) {

@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "core/kernel_environment.h"
 #include "core/kernel_error.h"
-#include "core/prompt_definition.h"
-#include "jinja/result.h"
+#include "definition/prompt_definition.h"
 
 namespace velloquin::core {
 

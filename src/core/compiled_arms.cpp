@@ -3,8 +3,8 @@
 #include <set>
 #include <utility>
 
+#include "core/guard/guard.h"
 #include "core/hashing.h"
-#include "core/origin.h"
 #include "core/variant.h"
 
 namespace velloquin::core {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/kernel_environment.h"
-#include "core/prompt_definition.h"
+#include "definition/prompt_definition.h"
 
 namespace velloquin::core {
 

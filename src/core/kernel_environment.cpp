@@ -2,10 +2,11 @@
 
 #include <utility>
 
+#include "base/try.h"
 #include "core/engine_error.h"
-#include "core/guard_filter.h"
-#include "jinja/environment.h"
-#include "jinja/template.h"
+#include "core/guard/guard_filter.h"
+#include "jinja/runtime/environment.h"
+#include "jinja/runtime/template.h"
 
 namespace velloquin::core {
 
@@ -32,9 +33,7 @@ Result<KernelTemplate, KernelError> compile_kernel(std::string source, bool guar
   made.environment = std::make_unique<jinja::Environment>();
   make_strict(*made.environment);
   if (guarded) register_guard_filter(*made.environment);
-  auto compiled = compile_kernel_template(*made.environment, std::move(source));
-  if (!compiled) return err(std::move(compiled).error());
-  made.compiled = *compiled;
+  VQ_TRY(made.compiled, compile_kernel_template(*made.environment, std::move(source)));
   return made;
 }
 

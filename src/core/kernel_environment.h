@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "core/kernel_error.h"
-#include "jinja/result.h"
 
 namespace velloquin::jinja {
 class Environment;

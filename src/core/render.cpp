@@ -7,11 +7,11 @@
 
 #include "core/compiled_arms.h"
 #include "core/engine_error.h"
+#include "core/guard/guard.h"
 #include "core/hashing.h"
 #include "core/kernel_environment.h"
-#include "core/origin.h"
 #include "core/variant.h"
-#include "jinja/template.h"
+#include "jinja/runtime/template.h"
 
 namespace velloquin::core {
 namespace {

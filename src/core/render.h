@@ -6,13 +6,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/result.h"
 #include "core/kernel_environment.h"
 #include "core/kernel_error.h"
-#include "core/prompt_definition.h"
 #include "core/render_types.h"
-#include "jinja/interruption.h"
-#include "jinja/result.h"
-#include "jinja/value.h"
+#include "definition/prompt_definition.h"
+#include "jinja/runtime/interruption.h"
+#include "jinja/value/value.h"
 
 namespace velloquin::core {
 

@@ -1,4 +1,5 @@
 #include "core/variant.h"
+#include "base/try.h"
 
 namespace velloquin::core {
 
@@ -17,9 +18,8 @@ Result<ResolvedArm, KernelError> resolve_variant(const PromptDefinition& definit
 
 Result<std::string_view, KernelError> get_source(const PromptDefinition& definition,
                                                  std::optional<std::string_view> variant) {
-  auto arm = resolve_variant(definition, variant);
-  if (!arm) return err(std::move(arm).error());
-  return arm->source;
+  VQ_TRY(auto arm, resolve_variant(definition, variant));
+  return arm.source;
 }
 
 }  // namespace velloquin::core

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "core/kernel_error.h"
-#include "core/prompt_definition.h"
-#include "jinja/result.h"
+#include "definition/prompt_definition.h"
 
 namespace velloquin::core {
 

@@ -4,7 +4,8 @@
 
 namespace velloquin::core {
 
-// The rendering kernel's version, reported to Python by core_version().
-inline constexpr std::string_view kVersion = "0.5.0";
+// The rendering kernel's version, reported to Python by core_version(). It is the project
+// version of the top-level CMakeLists.txt, which the package metadata reads too.
+std::string_view version();
 
 }  // namespace velloquin::core

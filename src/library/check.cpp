@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "core/origin.h"
+#include "core/guard/guard.h"
 
 namespace velloquin::check {
 namespace {

@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "core/prompt_definition.h"
+#include "definition/prompt_definition.h"
 
 namespace velloquin::check {
 

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/try.h"
 #include "core/agreement.h"
 #include "core/variant.h"
 #include "library/construction_error.h"
@@ -36,9 +37,8 @@ Result<void, ConsumerError> check_arm(const core::PromptDefinition& definition,
                                       const core::CompiledArms& compiled,
                                       std::optional<std::string_view> variant,
                                       std::string_view label) {
-  auto roots = arm_roots(definition, compiled, variant, label);
-  if (!roots) return err(std::move(roots).error());
-  for (const std::string& root : *roots) {
+  VQ_TRY(const auto roots, arm_roots(definition, compiled, variant, label));
+  for (const std::string& root : roots) {
     if (!definition.variables.contains(root)) return err(one_row(undeclared_root_row(root, label)));
   }
   return {};

@@ -1,9 +1,9 @@
 // The checks every prompt passes once, when it is built.
 #pragma once
 
+#include "base/result.h"
 #include "core/compiled_arms.h"
-#include "core/prompt_definition.h"
-#include "jinja/result.h"
+#include "definition/prompt_definition.h"
 #include "library/error.h"
 
 namespace velloquin::prompt {

@@ -3,8 +3,9 @@
 #include <string_view>
 #include <utility>
 
-#include "core/definition_writer.h"
-#include "core/json_value_reader.h"
+#include "base/try.h"
+#include "definition/definition_writer.h"
+#include "definition/json/json_value_reader.h"
 #include "library/merge.h"
 #include "library/prompt.h"
 
@@ -34,15 +35,12 @@ Result<nlohmann::json, ConsumerError> write_out(Write&& write, std::string_view 
 // sees come from the construction checks of the merged definition.
 Result<Prompt, ConsumerError> Prompt::derive_with(PromptOverlay overlay,
                                                   MergeStrategy strategy) const {
-  auto base = write_out([&] { return core::to_json(definition_); },
-                        "internal: failed to serialize base definition: ");
-  if (!base) return err(std::move(base).error());
-  auto layer =
-      write_out([&] { return to_json(overlay); }, "internal: failed to serialize overlay: ");
-  if (!layer) return err(std::move(layer).error());
-  auto merged = merge_definitions(std::move(base).value(), std::move(layer).value(), strategy);
-  if (!merged) return err(std::move(merged).error());
-  auto definition = core::read_definition_from_json(std::move(merged).value());
+  VQ_TRY(auto base, write_out([&] { return core::to_json(definition_); },
+                              "internal: failed to serialize base definition: "));
+  VQ_TRY(auto layer,
+         write_out([&] { return to_json(overlay); }, "internal: failed to serialize overlay: "));
+  VQ_TRY(auto merged, merge_definitions(std::move(base), std::move(layer), strategy));
+  auto definition = core::read_definition_from_json(std::move(merged));
   if (!definition) {
     return err(
         load("internal: failed to deserialize merged definition: ", definition.error().display()));

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "jinja/result.h"
+#include "base/result.h"
 #include "library/error.h"
 
 namespace velloquin::prompt {

@@ -1,6 +1,6 @@
 #include "library/overlay.h"
 
-#include "core/definition_writer.h"
+#include "definition/definition_writer.h"
 
 namespace velloquin::prompt {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/prompt_definition.h"
+#include "definition/prompt_definition.h"
 
 namespace velloquin::prompt {
 

@@ -2,10 +2,10 @@
 
 #include <utility>
 
-#include "core/json_text_reader.h"
-#include "core/toml_reader.h"
 #include "core/variant.h"
-#include "core/yaml_reader.h"
+#include "definition/json/json_text_reader.h"
+#include "definition/toml/toml_reader.h"
+#include "definition/yaml/yaml_reader.h"
 #include "library/construction.h"
 
 namespace velloquin::prompt {

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string_view>
 
+#include "base/result.h"
 #include "core/compiled_arms.h"
-#include "core/prompt_definition.h"
-#include "jinja/result.h"
+#include "definition/prompt_definition.h"
 #include "library/check.h"
 #include "library/error.h"
 #include "library/merge.h"

@@ -2,25 +2,25 @@
 #include <Python.h>
 
 #include "core/version.h"
-#include "python/check_report.h"
-#include "python/composition.h"
-#include "python/error_registration.h"
-#include "python/finding.h"
-#include "python/guard_config.h"
-#include "python/internal_fault.h"
-#include "python/merge_strategy.h"
-#include "python/message.h"
-#include "python/module_items.h"
-#include "python/prompt_object.h"
-#include "python/render_result.h"
+#include "python/composition/composition.h"
+#include "python/composition/message.h"
+#include "python/errors/error_registration.h"
+#include "python/prompt/prompt_object.h"
+#include "python/support/internal_fault.h"
+#include "python/support/module_items.h"
+#include "python/types/check_report.h"
+#include "python/types/finding.h"
+#include "python/types/guard_config.h"
+#include "python/types/merge_strategy.h"
+#include "python/types/render_result.h"
 
 namespace velloquin::python {
 namespace {
 
 PyObject* core_version(PyObject*, PyObject*) {
   return guard_entry<PyObject*>(nullptr, [] {
-    return PyUnicode_FromStringAndSize(velloquin::core::kVersion.data(),
-                                       static_cast<Py_ssize_t>(velloquin::core::kVersion.size()));
+    const std::string_view version = velloquin::core::version();
+    return PyUnicode_FromStringAndSize(version.data(), static_cast<Py_ssize_t>(version.size()));
   });
 }
 

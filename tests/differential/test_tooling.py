@@ -2,7 +2,6 @@
 `.venv-conformance/bin/python -m unittest discover -s tests/differential`."""
 
 import json
-import os
 import pathlib
 import subprocess
 import sys
@@ -162,19 +161,14 @@ class SuperviseTest(unittest.TestCase):
         self.assertEqual(outcomes, ["a", "crash", "b", "timeout", "c"])
 
 
-def shared_corpus():
-    """The conformance corpus with recorded minijinja results, next to the checkout if present."""
-    root = pathlib.Path(__file__).resolve().parents[2]
-    default = root.parent / "shared" / "engine" / "conformance" / "cases.jsonl"
-    path = pathlib.Path(os.environ.get("VELLOQUIN_CONFORMANCE_CASES", default))
-    return path if path.exists() else None
+# The conformance corpus with recorded minijinja results.
+CORPUS = pathlib.Path(__file__).resolve().parents[1] / "jinja_conformance" / "cases.jsonl"
 
 
-class SharedCorpusTest(unittest.TestCase):
-    @unittest.skipUnless(shared_corpus(), "conformance corpus not found (VELLOQUIN_CONFORMANCE_CASES)")
+class CorpusTest(unittest.TestCase):
     def test_runner_reproduces_the_recorded_results(self):
         renderer = run_minijinja.Renderer()
-        with open(shared_corpus(), encoding="utf-8") as f:
+        with open(CORPUS, encoding="utf-8") as f:
             for case in map(json.loads, f):
                 expected = {k: case[k] for k in ("output", "error") if k in case}
                 with self.subTest(case=case["id"]):

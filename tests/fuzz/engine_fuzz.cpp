@@ -18,8 +18,8 @@
 
 #include "expression_shapes.h"
 #include "fuzz_support.h"
-#include "jinja/environment.h"
-#include "jinja/template.h"
+#include "jinja/runtime/environment.h"
+#include "jinja/runtime/template.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <variant>
 
-#include "core/definition_writer.h"
-#include "core/json_text_reader.h"
+#include "definition/definition_writer.h"
+#include "definition/json/json_text_reader.h"
 #include "library/prompt.h"
 
 namespace velloquin::fuzz {

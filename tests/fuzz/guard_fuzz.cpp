@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/origin.h"
+#include "core/guard/guard.h"
 #include "core/render.h"
 #include "fuzz_support.h"
 

@@ -13,7 +13,7 @@ import pathlib
 import re
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-CONFORMANCE = ROOT.parent / "shared" / "engine" / "conformance" / "cases.jsonl"
+CONFORMANCE = ROOT / "tests" / "jinja_conformance" / "cases.jsonl"
 GUARD_TEMPLATES = 26  # the guard target picks its template with the first byte
 
 SIMPLE_ESCAPES = {"n": "\n", "t": "\t", "r": "\r", "0": "\0", "\\": "\\", '"': '"', "'": "'",
@@ -169,10 +169,9 @@ def main():
             for key in ("body",):
                 if isinstance(parsed.get(key), str):
                     seeds["engine"].add(parsed[key])
-    if CONFORMANCE.exists():
-        for line in CONFORMANCE.read_text(encoding="utf-8").splitlines():
-            case = json.loads(line)
-            seeds["engine"].add(case["template"] + "\0" + json.dumps(case.get("context", {})))
+    for line in CONFORMANCE.read_text(encoding="utf-8").splitlines():
+        case = json.loads(line)
+        seeds["engine"].add(case["template"] + "\0" + json.dumps(case.get("context", {})))
     for index in range(GUARD_TEMPLATES):
         for value in GUARD_VALUES:
             seeds["guard"].add(chr(index) + value)

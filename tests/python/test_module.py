@@ -1,10 +1,13 @@
+import importlib.metadata
+
 import pytest
 
 import velloquin
 
 
 def test_core_version():
-    assert velloquin.core_version() == "0.5.0"
+    # One version for the kernel and the package.
+    assert velloquin.core_version() == importlib.metadata.version("velloquin")
 
 
 def test_core_version_takes_no_arguments():

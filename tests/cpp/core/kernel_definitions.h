@@ -5,8 +5,8 @@
 
 #include <string_view>
 
-#include "core/json_text_reader.h"
-#include "core/prompt_definition.h"
+#include "definition/json/json_text_reader.h"
+#include "definition/prompt_definition.h"
 
 namespace velloquin::core::testing {
 

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "core/compiled_arms.h"
-#include "core/guard_filter.h"
+#include "core/guard/guard.h"
+#include "core/guard/guard_filter.h"
 #include "core/hashing.h"
 #include "core/kernel_definitions.h"
 #include "core/kernel_environment.h"
 #include "core/markup_unescape.h"
-#include "core/origin.h"
-#include "jinja/environment.h"
+#include "jinja/runtime/environment.h"
 
 namespace velloquin::core {
 namespace {
@@ -435,7 +435,7 @@ std::vector<std::string> rewrite_sources() {
       "{{ x * -1 }}",
       "{{ x|default('-') }}",
   };
-  std::ifstream corpus(VELLOQUIN_SOURCE_DIR "/../shared/engine/conformance/cases.jsonl");
+  std::ifstream corpus(VELLOQUIN_SOURCE_DIR "/tests/jinja_conformance/cases.jsonl");
   for (std::string line; std::getline(corpus, line);) {
     if (!line.empty()) sources.push_back(json::parse(line).at("template").get<std::string>());
   }

@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "jinja/environment.h"
-#include "jinja/interruption.h"
-#include "jinja/template.h"
+#include "jinja/runtime/environment.h"
+#include "jinja/runtime/interruption.h"
+#include "jinja/runtime/template.h"
 #include "render_support.h"
 
 namespace velloquin::jinja {

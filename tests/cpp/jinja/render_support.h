@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "jinja/environment.h"
-#include "jinja/template.h"
+#include "jinja/runtime/environment.h"
+#include "jinja/runtime/template.h"
 
 namespace velloquin::jinja::testing {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "core/definition_writer.h"
+#include "definition/definition_writer.h"
 #include "library/definitions.h"
 #include "library/prompt.h"
 

@@ -1,9 +1,9 @@
-#include "python/arguments.h"
+#include "python/support/arguments.h"
 
 #include <gtest/gtest.h>
 
 #include "embedded_python.h"
-#include "python/guard_config.h"
+#include "python/types/guard_config.h"
 
 namespace velloquin::python {
 namespace {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "embedded_python.h"
-#include "python/check_report.h"
-#include "python/merge_strategy.h"
-#include "python/render_result.h"
+#include "python/types/check_report.h"
+#include "python/types/merge_strategy.h"
+#include "python/types/render_result.h"
 
 namespace velloquin::python {
 namespace {

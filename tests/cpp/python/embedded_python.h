@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "python/py_ref.h"
+#include "python/support/py_ref.h"
 
 namespace velloquin::python::testing {
 

@@ -1,4 +1,4 @@
-#include "python/kernel_value.h"
+#include "python/convert/kernel_value.h"
 
 #include <gtest/gtest.h>
 

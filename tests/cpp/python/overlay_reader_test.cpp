@@ -1,4 +1,4 @@
-#include "python/overlay_reader.h"
+#include "python/convert/overlay_reader.h"
 
 #include <gtest/gtest.h>
 

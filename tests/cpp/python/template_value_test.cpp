@@ -1,4 +1,4 @@
-#include "python/template_value.h"
+#include "python/convert/template_value.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "embedded_python.h"
-#include "python/kernel_value.h"
+#include "python/convert/kernel_value.h"
 
 namespace velloquin::python {
 namespace {

@@ -1,4 +1,4 @@
-#include "python/validation.h"
+#include "python/prompt/validation.h"
 
 #include <gtest/gtest.h>
 

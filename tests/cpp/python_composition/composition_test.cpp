@@ -1,9 +1,9 @@
-#include "python/composition.h"
+#include "python/composition/composition.h"
 
 #include <gtest/gtest.h>
 
+#include "python/composition/message.h"
 #include "python/embedded_python.h"
-#include "python/message.h"
 
 namespace velloquin::python {
 namespace {

@@ -3,9 +3,9 @@
 // writes the name, the variant and the value, or fails for the variant "missing".
 #include <string>
 
-#include "python/error_reporting.h"
-#include "python/prompt_access.h"
-#include "python/py_ref.h"
+#include "python/errors/error_reporting.h"
+#include "python/prompt/prompt_access.h"
+#include "python/support/py_ref.h"
 
 namespace velloquin::python {
 namespace {

@@ -1,0 +1,89 @@
+#include "jinja/builtins/builtin_support.h"
+
+#include <algorithm>
+
+#include "jinja/unicode/text_case.h"
+
+namespace velloquin::jinja {
+
+velloquin::Result<Value, Error> only_value(const Args& args) {
+  ArgReader r(args, false);
+  auto v = r.required();
+  if (!v) return v;
+  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  return v;
+}
+
+velloquin::Result<void, Error> check_defined(const State& state, const Value& v) {
+  if (v.is_undefined() && !v.is_silent_undefined() && state.strict()) return err(undefined_error());
+  return {};
+}
+
+velloquin::Result<Text, Error> text_input(const State& state, const Value& v) {
+  if (v.is_string()) return Text::borrowed(v.str());
+  if (v.is_kwargs()) return err(invalid_operation("cannot convert kwargs to string"));
+  if (auto ok = check_defined(state, v); !ok) return err(std::move(ok).error());
+  return Text::owned(v.to_display_string());
+}
+
+velloquin::Result<std::string_view, Error> string_only(const Value& v) {
+  if (v.is_string()) return v.str();
+  return err(invalid_operation("value is not a string"));
+}
+
+ValueResult lookup_path(const Value& base, std::string_view path) {
+  Value current = base;
+  std::size_t start = 0;
+  while (true) {
+    std::size_t dot = path.find('.', start);
+    std::string_view segment =
+        path.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+    std::int64_t index = 0;
+    bool numeric = !segment.empty();
+    for (char c : segment) {
+      if (c < '0' || c > '9' || index > 1'000'000'000'000) {
+        numeric = false;
+        break;
+      }
+      index = index * 10 + (c - '0');
+    }
+    ValueResult next = numeric ? get_item(current, Value(index)) : get_attr(current, segment);
+    if (!next) return next;
+    current = std::move(next).value();
+    if (dot == std::string_view::npos) return current;
+    start = dot + 1;
+  }
+}
+
+ValueResult lookup_attribute(const Value& base, const Value& attribute) {
+  if (attribute.is_string()) return lookup_path(base, attribute.str());
+  return get_item(base, attribute);
+}
+
+Value ascii_fold(const Value& v) {
+  if (!v.is_string()) return v;
+  std::string_view text = v.str();
+  if (std::none_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) return v;
+  std::string s(text);
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return Value(std::move(s));
+}
+
+Value unicode_fold(const Value& v) {
+  if (!v.is_string()) return v;
+  return Value(to_lower(v.str()));
+}
+
+Value escape_value(const Value& v) {
+  if (v.is_safe()) return v;
+  std::string out;
+  if (v.is_string()) {
+    html_escape(out, v.str());
+  } else {
+    html_escape(out, v.to_display_string());
+  }
+  return Value::safe_string(std::move(out));
+}
+
+}  // namespace velloquin::jinja
