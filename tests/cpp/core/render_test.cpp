@@ -20,6 +20,7 @@
 #include "core/markup_unescape.h"
 #include "core/origin.h"
 #include "jinja/environment.h"
+#include "jinja/template.h"
 
 namespace velloquin::core {
 namespace {
