@@ -248,8 +248,8 @@ std::string apply_guard_prepass(std::string_view source, const std::set<std::str
 
   std::string out;
   out.reserve(source.size() + 64);
-  std::string key;        // reused for every set look-up
-  std::size_t done = 0;   // the source before this is in `out`
+  std::string key;       // reused for every set look-up
+  std::size_t done = 0;  // the source before this is in `out`
   // The engine lexes the source without its final line end; the positions are the same.
   for_each_output_expression(jinja::strip_trailing_newline(source),
                              [&](const OutputExpression& expression) {

@@ -201,7 +201,8 @@ TEST(ApplyGuardPrepass, FollowsTheLexicalStructureOfTheTemplate) {
            "{% if t == '{{' %}{% endif %}{{ (s) | vq_guard_wrap }}{% if t == '}}' %}{% endif %}"},
           {"{% set a = \"{{\" %}{{ s }}{% set b = \"}}\" %}",
            "{% set a = \"{{\" %}{{ (s) | vq_guard_wrap }}{% set b = \"}}\" %}"},
-          {"{% set a = {'k': {'j': 1}} %}{{ s }}", "{% set a = {'k': {'j': 1}} %}{{ (s) | vq_guard_wrap }}"},
+          {"{% set a = {'k': {'j': 1}} %}{{ s }}",
+           "{% set a = {'k': {'j': 1}} %}{{ (s) | vq_guard_wrap }}"},
           {"{# {{' #}{{ s }}{# ' }} #}", "{# {{' #}{{ (s) | vq_guard_wrap }}{# ' }} #}"},
           {"{#- {{ s -#}{{ s }}", "{#- {{ s -#}{{ (s) | vq_guard_wrap }}"},
           // Raw blocks are literal text, markers and spacing of their tags included.

@@ -484,7 +484,9 @@ bool check_guard_properties(const std::string& source, const json& context) {
   if (compiles(source)) {
     EXPECT_TRUE(compiles(rewritten)) << "source:\n" << source << "\nrewritten:\n" << rewritten;
     EXPECT_EQ(testing::literal_texts(rewritten), testing::literal_texts(source))
-        << "source:\n" << source << "\nrewritten:\n" << rewritten;
+        << "source:\n"
+        << source << "\nrewritten:\n"
+        << rewritten;
   }
   if (untrusted.empty() || testing::transforms_printed_text(source)) return false;
   auto guarded = compile_kernel(rewritten, true);
@@ -492,7 +494,10 @@ bool check_guard_properties(const std::string& source, const json& context) {
   auto text = guarded->compiled->render(jinja::Value::from_json(context));
   if (!text) return false;
   EXPECT_EQ(testing::outside_fences(*text).find(testing::kLeakMark), std::string::npos)
-      << "source:\n" << source << "\nrewritten:\n" << rewritten << "\ntext:\n" << *text;
+      << "source:\n"
+      << source << "\nrewritten:\n"
+      << rewritten << "\ntext:\n"
+      << *text;
   return true;
 }
 
