@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <random>
 #include <set>
 #include <string>
 #include <string_view>
@@ -76,6 +77,16 @@ inline std::string outside_fences(std::string_view text) {
 inline bool transforms_printed_text(std::string_view source) {
   const auto words = words_of(source);
   return words.count("endfilter") != 0 || words.count("autoescape") != 0;
+}
+
+// Up to `max_pieces` pieces drawn at random and joined.
+inline std::string random_template(std::mt19937& rng, const std::vector<std::string_view>& pieces,
+                                   std::size_t max_pieces) {
+  std::uniform_int_distribution<std::size_t> count(0, max_pieces);
+  std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+  std::string text;
+  for (std::size_t n = count(rng); n > 0; --n) text += pieces[pick(rng)];
+  return text;
 }
 
 // The value with the leak payload appended to every string in it, keys left alone.

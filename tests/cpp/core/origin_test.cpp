@@ -9,11 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "core/guard_property.h"
 #include "core/markup_unescape.h"
 
 namespace velloquin::core {
 namespace {
 
+using testing::random_template;
 using testing::unescape;
 
 using namespace std::string_view_literals;
@@ -299,15 +301,6 @@ TEST(ApplyGuardPrepass, MatchesOnlyAsciiIdentifierNames) {
 
 TEST(ApplyGuardPrepass, EmptySetLeavesTheSourceUnchanged) {
   EXPECT_EQ(apply_guard_prepass("{{ x }} {{- user -}}", {}), "{{ x }} {{- user -}}");
-}
-
-std::string random_template(std::mt19937& rng, const std::vector<std::string_view>& pieces,
-                            std::size_t max_pieces) {
-  std::uniform_int_distribution<std::size_t> count(0, max_pieces);
-  std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
-  std::string text;
-  for (std::size_t n = count(rng); n > 0; --n) text += pieces[pick(rng)];
-  return text;
 }
 
 // Repeats weight the draw towards complete expressions; quotes and backslashes stay rare enough

@@ -446,13 +446,9 @@ const std::vector<std::string_view> kGuardPieces = {
 
 std::vector<std::string> generated_guard_sources() {
   std::mt19937 rng(20261216);
-  std::uniform_int_distribution<std::size_t> count(1, 8);
-  std::uniform_int_distribution<std::size_t> pick(0, kGuardPieces.size() - 1);
   std::vector<std::string> sources;
   for (int round = 0; round < 3000; ++round) {
-    std::string source;
-    for (std::size_t n = count(rng); n > 0; --n) source += kGuardPieces[pick(rng)];
-    sources.push_back(std::move(source));
+    sources.push_back(testing::random_template(rng, kGuardPieces, 8));
   }
   return sources;
 }
