@@ -72,11 +72,13 @@ inline std::string outside_fences(std::string_view text) {
   return outside;
 }
 
-// Block filters and auto-escaping transform what the expressions inside them printed, fences
-// included, so they are the template's own doing and outside what the fence check can judge.
-inline bool transforms_printed_text(std::string_view source) {
+// Whether the fence check can judge the source's output: not when its own text holds the mark,
+// nor when block filters or auto-escaping transform what the expressions inside them printed,
+// fences included, which is the template's own doing.
+inline bool fence_check_applies(std::string_view source) {
   const auto words = words_of(source);
-  return words.count("endfilter") != 0 || words.count("autoescape") != 0;
+  return source.find(kLeakMark) == std::string_view::npos && words.count("endfilter") == 0 &&
+         words.count("autoescape") == 0;
 }
 
 // Up to `max_pieces` pieces drawn at random and joined.
