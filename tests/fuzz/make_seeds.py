@@ -14,7 +14,7 @@ import re
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 CONFORMANCE = ROOT / "tests" / "jinja_conformance" / "cases.jsonl"
-GUARD_TEMPLATES = 26  # the guard target picks its template with the first byte
+GUARD_TEMPLATES = 31  # the guard target picks its template with the first byte, or reads one
 
 SIMPLE_ESCAPES = {"n": "\n", "t": "\t", "r": "\r", "0": "\0", "\\": "\\", '"': '"', "'": "'",
                   "a": "\a", "b": "\b", "f": "\f", "v": "\v", "?": "?"}
@@ -175,6 +175,9 @@ def main():
     for index in range(GUARD_TEMPLATES):
         for value in GUARD_VALUES:
             seeds["guard"].add(chr(index) + value)
+    for text in seeds["engine"]:
+        template = text.split("\0", 1)[0]
+        seeds["guard"].add(chr(127) + template + "\0" + GUARD_VALUES[0])
 
     for name, texts in seeds.items():
         folder = args.out / name

@@ -1,8 +1,12 @@
 #include "core/guard/guard.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <vector>
+#include <utility>
+
+#include "jinja/syntax/lexer.h"
+#include "jinja/syntax/token.h"
 
 #include "base/markup_escape.h"
 
@@ -30,83 +34,14 @@ bool has_untrusted_variable(const PromptDefinition& definition) {
   return false;
 }
 
-// ---- end of an output expression ----------------------------------------------------------
-
-// Where the end search stands at one byte: outside any literal, or inside one opened by the quote.
-enum ScanState : std::uint8_t { kOutside = 1, kInApostrophes = 2, kInDoubleQuotes = 4 };
-
-ScanState literal_state(char quote) {
-  return quote == '"' ? kInDoubleQuotes : kInApostrophes;
-}
-
-// The end search is deterministic in (position, state), so once a search from some "{{" has run
-// off the end, every (position, state) it passed leads off the end too. Remembering them keeps a
-// source full of unterminated "{{'" linear instead of rescanning to the end from each opening.
-class DeadEnds {
- public:
-  explicit DeadEnds(std::size_t size) : size_(size) {}
-
-  bool known(std::size_t position, ScanState state) const {
-    return !marks_.empty() && (marks_[position] & state) != 0;
-  }
-  // Returns false when the point was already known, so marking can stop there.
-  bool mark(std::size_t position, ScanState state) {
-    if (marks_.empty()) marks_.assign(size_, 0);
-    if (marks_[position] & state) return false;
-    marks_[position] |= state;
-    return true;
-  }
-
- private:
-  std::size_t size_;
-  std::vector<std::uint8_t> marks_;  // allocated by the first search that finds no end
-};
-
-// Walks the end search from `start`, calling visit(position, state) at every point it stands on.
-// Returns the position of the closing "}}", or npos when the source ends first. A visit that
-// returns false stops the walk as if the source had ended there.
-template <class Visit>
-std::size_t walk_expression(std::string_view source, std::size_t start, Visit&& visit) {
-  const std::size_t size = source.size();
-  std::size_t i = start;
-  ScanState state = kOutside;
-  char quote = 0;
-  while (i < size) {
-    if (!visit(i, state)) return std::string_view::npos;
-    const char c = source[i];
-    if (state == kOutside) {
-      if (c == '"' || c == '\'') {
-        quote = c;
-        state = literal_state(c);
-      } else if (c == '}' && i + 1 < size && source[i + 1] == '}') {
-        return i;
-      }
-      ++i;
-    } else if (c == '\\') {
-      i += 2;  // the escaped byte is passed over whatever it is
-    } else {
-      if (c == quote) state = kOutside;
-      ++i;
-    }
-  }
-  return std::string_view::npos;
-}
-
-std::size_t find_expression_end(std::string_view source, std::size_t start, DeadEnds& dead_ends) {
-  const std::size_t end = walk_expression(
-      source, start, [&](std::size_t i, ScanState state) { return !dead_ends.known(i, state); });
-  if (end == std::string_view::npos) {
-    (void)walk_expression(source, start,
-                          [&](std::size_t i, ScanState state) { return dead_ends.mark(i, state); });
-  }
-  return end;
-}
-
 // ---- which expressions mention an untrusted root ------------------------------------------
 
+// Every byte the engine's lexer skips as white space inside a tag splits words, and so do the
+// braces and the colon of dict literals and slices, which would otherwise glue a name to its
+// neighbour ("{'k': x}" must show the word x).
 constexpr std::array<bool, 256> make_token_delimiters() {
   std::array<bool, 256> table{};
-  for (unsigned char c : std::string_view("\t\n\r !%()*+,-/<=>[]|~")) table[c] = true;
+  for (unsigned char c : std::string_view("\t\n\f\r !%()*+,-/:<=>[]{|}~")) table[c] = true;
   return table;
 }
 constexpr std::array<bool, 256> kTokenDelimiters = make_token_delimiters();
@@ -127,8 +62,9 @@ bool is_ascii_identifier(std::string_view text) {
   return true;
 }
 
-// The tokenizer does not know literals or operators beyond the delimiter bytes: it only asks
-// whether some word, read as a root name before any ".", is an untrusted variable.
+// The word split does not know literals or operators beyond the delimiter bytes: it only asks
+// whether some word, read as a root name before any ".", is an untrusted variable. A word inside
+// a literal can match too, which only fences a value that needed none.
 bool mentions_untrusted(std::string_view expression, const std::set<std::string>& untrusted,
                         std::string& key) {
   std::size_t i = 0;
@@ -187,27 +123,92 @@ bool is_whitespace_marker(char c) {
   return c == '-' || c == '+';
 }
 
+// ---- output expressions as the engine's lexer reads them ----------------------------------
+
+// One output expression: where its "{{" starts and its "}}" ends, the whitespace-control markers
+// next to the delimiters, and the text between them.
+struct OutputExpression {
+  std::size_t open = 0;
+  std::size_t after = 0;
+  std::string_view opening_marker;
+  std::string_view closing_marker;
+  std::string_view text;
+};
+
+// Walks the source with the engine's own lexer, so statements, comments, raw blocks and string
+// literals are read exactly as the engine reads them, and no text of theirs can open or close an
+// output expression. Calls found() for each complete output expression whose brackets never
+// close more than they opened: only then can a pair of parentheses around its text hold all of
+// it. Stops at the first lexical error, where the engine rejects the source anyway; the lexer
+// reads each byte once, so the walk is linear whatever the source.
+template <class Found>
+void for_each_output_expression(std::string_view source, Found&& found) {
+  jinja::Lexer lexer(source);
+  jinja::Token token;
+  const auto consumed = [&] { return source.size() - lexer.remaining(); };
+  OutputExpression current;
+  std::size_t text_start = 0;
+  std::size_t depth = 0;
+  bool inside = false;
+  bool balanced = true;
+  while (true) {
+    const std::size_t before = consumed();
+    auto next = lexer.next(token);
+    if (!next.ok() || !next.value()) return;
+    const std::size_t at = consumed();
+    switch (token.kind) {
+      case jinja::TokenKind::VariableStart: {
+        // The token ends in "{{" or in "{{" and the marker the lexer took with it.
+        const bool marked = is_whitespace_marker(source[at - 1]);
+        current = OutputExpression{};
+        current.open = at - (marked ? 3 : 2);
+        if (marked) current.opening_marker = source.substr(at - 1, 1);
+        text_start = at;
+        depth = 0;
+        inside = true;
+        balanced = true;
+        break;
+      }
+      case jinja::TokenKind::VariableEnd: {
+        // What the token consumed is white space, then "}}" with or without a marker before it.
+        const bool marked = at - before >= 3 && is_whitespace_marker(source[at - 3]);
+        const std::size_t close = at - (marked ? 3 : 2);
+        if (marked) current.closing_marker = source.substr(close, 1);
+        current.text = source.substr(text_start, std::max(close, text_start) - text_start);
+        current.after = at;
+        if (inside && balanced) found(std::as_const(current));
+        inside = false;
+        break;
+      }
+      case jinja::TokenKind::ParenOpen:
+      case jinja::TokenKind::BracketOpen:
+      case jinja::TokenKind::BraceOpen:
+        ++depth;
+        break;
+      case jinja::TokenKind::ParenClose:
+      case jinja::TokenKind::BracketClose:
+      case jinja::TokenKind::BraceClose:
+        if (depth == 0) balanced = false;
+        if (depth > 0) --depth;
+        break;
+      default:
+        break;
+    }
+  }
+}
+
 // The whitespace-control markers belong to the delimiters, so they stay outside the parentheses:
 // "{{- x -}}" becomes "{{- (x) | vq_guard_wrap -}}". Inside they would read as operators, and the
 // rewritten source would no longer compile or would negate the value.
-void append_guarded(std::string& out, std::string_view expression) {
-  std::string_view opening_marker, closing_marker;
-  if (!expression.empty() && is_whitespace_marker(expression.front())) {
-    opening_marker = expression.substr(0, 1);
-    expression.remove_prefix(1);
-  }
-  if (!expression.empty() && is_whitespace_marker(expression.back())) {
-    closing_marker = expression.substr(expression.size() - 1);
-    expression.remove_suffix(1);
-  }
+void append_guarded(std::string& out, const OutputExpression& expression) {
   out += "{{";
-  out += opening_marker;
+  out += expression.opening_marker;
   out += " (";
-  out += trim_space(expression);
+  out += trim_space(expression.text);
   out += ") | ";
   out += kGuardFilterName;
   out += ' ';
-  out += closing_marker;
+  out += expression.closing_marker;
   out += "}}";
 }
 
@@ -249,36 +250,17 @@ std::string apply_guard_prepass(std::string_view source, const std::set<std::str
 
   std::string out;
   out.reserve(source.size() + 64);
-  DeadEnds dead_ends(source.size());
-  std::string key;  // reused for every set look-up
-  std::size_t p = 0;
-  while (p < source.size()) {
-    // Text up to the next "{{" cannot hold an expression; it is copied as one run. Continuation
-    // bytes of UTF-8 are never "{", so this splits no character.
-    const std::size_t open = source.find("{{", p);
-    if (open == std::string_view::npos || open + 2 >= source.size()) {
-      out += source.substr(p);
-      break;
-    }
-    out += source.substr(p, open - p);
-    p = open;
-
-    const std::size_t start = p + 2;
-    const std::size_t end = find_expression_end(source, start, dead_ends);
-    if (end == std::string_view::npos) {
-      // Only the first "{" goes; the second may still open an expression of its own.
-      out += '{';
-      p += 1;
-      continue;
-    }
-    const std::string_view expression = source.substr(start, end - start);
-    if (mentions_untrusted(expression, untrusted, key)) {
-      append_guarded(out, expression);
-    } else {
-      out += source.substr(p, end + 2 - p);
-    }
-    p = end + 2;
-  }
+  std::string key;       // reused for every set look-up
+  std::size_t done = 0;  // the source before this is in `out`
+  // The engine lexes the source without its final line end; the positions are the same.
+  for_each_output_expression(jinja::strip_trailing_newline(source),
+                             [&](const OutputExpression& expression) {
+                               if (!mentions_untrusted(expression.text, untrusted, key)) return;
+                               out += source.substr(done, expression.open - done);
+                               append_guarded(out, expression);
+                               done = expression.after;
+                             });
+  out += source.substr(done);
   return out;
 }
 

@@ -34,8 +34,10 @@ Result<std::optional<std::string>, KernelError> build_guard_text(const PromptDef
                                                                  const GuardConfig& guard);
 
 // Rewrites every output expression "{{ ... }}" that mentions an untrusted root name so that the
-// guard filter applies to its whole value. Statements and comments are not understood, and text
-// that does not read as a complete expression is copied unchanged; the engine reports it later.
+// guard filter applies to its whole value. The source is read as the engine's lexer reads it:
+// statements, comments and raw blocks are copied unchanged and never open or close an output
+// expression. Text from the first lexical error on, and an expression whose brackets close more
+// than they open, are copied unchanged; the engine rejects them later.
 std::string apply_guard_prepass(std::string_view source, const std::set<std::string>& untrusted);
 
 // What the guard filter makes of a value's text: "&", "<" and ">" escaped as entities, the whole

@@ -21,6 +21,9 @@ class Lexer {
   // line where lexing stopped (location name left empty).
   Result<bool, Error> next(Token& token);
 
+  // Bytes not yet consumed: the source's length minus this is where the last token ended.
+  std::size_t remaining() const { return rest_.size(); }
+
  private:
   enum class Mode : std::uint8_t { Template, Variable, Block };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <random>
@@ -14,11 +15,13 @@
 #include "core/compiled_arms.h"
 #include "core/guard/guard.h"
 #include "core/guard/guard_filter.h"
+#include "core/guard/guard_property.h"
 #include "core/hashing.h"
 #include "core/kernel_definitions.h"
 #include "core/kernel_environment.h"
 #include "core/markup_unescape.h"
 #include "jinja/runtime/environment.h"
+#include "jinja/runtime/template.h"
 
 namespace velloquin::core {
 namespace {
@@ -26,6 +29,7 @@ namespace {
 using nlohmann::json;
 using testing::definition;
 using testing::unescape;
+using testing::words_of;
 using Kind = KernelError::Kind;
 
 constexpr std::string_view kUntrustedX = R"({"x": {"trusted": false, "type": "string"},
@@ -434,6 +438,17 @@ std::vector<std::string> rewrite_sources() {
       "{{ x and y or z }}",
       "{{ x * -1 }}",
       "{{ x|default('-') }}",
+      "{{\fx\f}}",
+      "{{ x\f|upper }}",
+      "{{ t ~\fx }}",
+      "{% if t == '{{' %}{% endif %}{{ x }}{% if t == '}}' %}{% endif %}",
+      "{% set a = \"{{\" %}{{ x }}{% set b = \"}}\" %}",
+      "{# {{' #}{{ x }}{# ' }} #}",
+      "{% raw %}{{ it's }}{% endraw %}{{ x }}{% raw %}isn't {{ t }}{% endraw %}",
+      "{%- raw -%} {{ x }} {%- endraw %} {{ x }}",
+      "{{ {'a': {'b': x}} }}",
+      "{{ x[1:] ~ x[:1] }}",
+      "{{ [x][0:1] | join }}",
   };
   std::ifstream corpus(VELLOQUIN_SOURCE_DIR "/tests/jinja_conformance/cases.jsonl");
   for (std::string line; std::getline(corpus, line);) {
@@ -442,30 +457,75 @@ std::vector<std::string> rewrite_sources() {
   return sources;
 }
 
+// The engine fuzz target's seeds and what it found, when a fuzz build has written them: each
+// file is a template, a NUL byte and a context.
+std::vector<std::string> fuzz_corpus_sources() {
+  std::vector<std::string> sources;
+  namespace fs = std::filesystem;
+  for (const char* dir : {"/build/fuzz/seeds/engine", "/build/fuzz/corpus/engine"}) {
+    const fs::path path = fs::path(VELLOQUIN_SOURCE_DIR) / fs::path(dir).relative_path();
+    std::error_code error;
+    for (fs::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
+      std::ifstream in(it->path(), std::ios::binary);
+      std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      sources.push_back(bytes.substr(0, bytes.find('\0')));
+      if (sources.size() >= 4000) return sources;
+    }
+  }
+  return sources;
+}
+
+// Complete pieces of template that hide delimiters where the guard used to look for them, or
+// print untrusted names in the ways an expression can; joined at random they also make broken
+// sources, which must stay broken or be fenced.
+const std::vector<std::string_view> kGuardPieces = {
+    "{{ x }}",
+    "{{\fx\f}}",
+    "{{ t ~\fx }}",
+    "{{ x\f|upper }}",
+    "{{- x -}}",
+    "{{ {'k': x} }}",
+    "{{ {'a': {'b': [x]}} }}",
+    "{{ x[1:] }}",
+    "{{ '}}' ~ x ~ '{{' }}",
+    "{{ (x, t) | join }}",
+    "{{ x if t else x|upper }}",
+    "{% if t == '{{' %}",
+    "{% if t == '}}' %}",
+    "{% endif %}",
+    "{% set a = \"{{\" %}",
+    "{% set a = {'k': '}}'} %}",
+    "{% for i in [x, t] %}{{ i }}{% endfor %}",
+    "{# {{' #}",
+    "{# ' }} #}",
+    "{#- {{ x }} -#}",
+    "{% raw %}{{ it's }}{% endraw %}",
+    "{%- raw %} {{ x }} {% endraw -%}",
+    "{% raw %}isn't {{ t }}{% endraw %}",
+    "{% macro m(v) %}[{{ v }}]{% endmacro %}{{ m(x) }}",
+    "{{ x",
+    "}}",
+    "{",
+    "'",
+    " ",
+    "\f",
+    "\n",
+    "text",
+};
+
+std::vector<std::string> generated_guard_sources() {
+  std::mt19937 rng(20261216);
+  std::vector<std::string> sources;
+  for (int round = 0; round < 3000; ++round) {
+    sources.push_back(testing::random_template(rng, kGuardPieces, 8));
+  }
+  return sources;
+}
+
 bool compiles(const std::string& source) {
   jinja::Environment environment;
   make_strict(environment);
   return compile_kernel_template(environment, source).ok();
-}
-
-// Every identifier-like word of the source, keywords included.
-std::set<std::string> words_of(std::string_view source) {
-  auto word_char = [](char c) {
-    return c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-  };
-  std::set<std::string> words;
-  for (std::size_t i = 0; i < source.size();) {
-    if (!word_char(source[i])) {
-      ++i;
-      continue;
-    }
-    const std::size_t begin = i;
-    while (i < source.size() && word_char(source[i])) ++i;
-    if (!(source[begin] >= '0' && source[begin] <= '9')) {
-      words.emplace(source.substr(begin, i - begin));
-    }
-  }
-  return words;
 }
 
 TEST(Render, GuardRewriteCompilesWheneverTheSourceDoes) {
@@ -478,6 +538,57 @@ TEST(Render, GuardRewriteCompilesWheneverTheSourceDoes) {
     EXPECT_TRUE(compiles(rewritten)) << "source:\n" << source << "\nrewritten:\n" << rewritten;
   }
   EXPECT_GT(compiled, 50u);
+}
+
+// Renders `source` guarded, every word untrusted, and checks that the rewrite compiles when the
+// source does, keeps every literal text (raw blocks included) as it stands, and that no string of
+// the context shows outside a fence. Returns whether the guarded render produced text.
+bool check_guard_properties(const std::string& source, const json& context) {
+  const std::set<std::string> untrusted = words_of(source);
+  const std::string rewritten = apply_guard_prepass(source, untrusted);
+  if (compiles(source)) {
+    EXPECT_TRUE(compiles(rewritten)) << "source:\n" << source << "\nrewritten:\n" << rewritten;
+    EXPECT_EQ(testing::literal_texts(rewritten), testing::literal_texts(source))
+        << "source:\n"
+        << source << "\nrewritten:\n"
+        << rewritten;
+  }
+  if (untrusted.empty() || !testing::fence_check_applies(source)) return false;
+  auto guarded = compile_kernel(rewritten, true);
+  if (!guarded) return false;
+  auto text = guarded->compiled->render(jinja::Value::from_json(context));
+  if (!text) return false;
+  EXPECT_EQ(testing::outside_fences(*text).find(testing::kLeakMark), std::string::npos)
+      << "source:\n"
+      << source << "\nrewritten:\n"
+      << rewritten << "\ntext:\n"
+      << *text;
+  return true;
+}
+
+TEST(Render, GuardFencesEveryNamedValueAndKeepsLiteralText) {
+  std::size_t rendered = 0;
+  std::ifstream corpus(VELLOQUIN_SOURCE_DIR "/tests/jinja_conformance/cases.jsonl");
+  for (std::string line; std::getline(corpus, line);) {
+    if (line.empty()) continue;
+    const json row = json::parse(line);
+    const std::string source = row.at("template").get<std::string>();
+    rendered += check_guard_properties(
+        source, testing::with_leak_payload(row.value("context", json::object())));
+  }
+  EXPECT_GT(rendered, 40u);
+  for (const auto& sources : {rewrite_sources(), fuzz_corpus_sources()}) {
+    for (const std::string& source : sources) {
+      (void)check_guard_properties(source, testing::leak_context(words_of(source)));
+    }
+  }
+  std::size_t generated = 0;
+  for (const std::string& source : generated_guard_sources()) {
+    json context = testing::leak_context(words_of(source));
+    context["t"] = "{{";  // the trusted name compares against a delimiter in the pieces
+    generated += check_guard_properties(source, context);
+  }
+  EXPECT_GT(generated, 500u);
 }
 
 }  // namespace

@@ -9,11 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "core/guard/guard_property.h"
 #include "core/markup_unescape.h"
 
 namespace velloquin::core {
 namespace {
 
+using testing::random_template;
 using testing::unescape;
 
 using namespace std::string_view_literals;
@@ -169,19 +171,55 @@ TEST(ApplyGuardPrepass, WrapsExpressionsThatMentionAnUntrustedRoot) {
           {"{{ '\\\\' ~ x }}", "{{ ('\\\\' ~ x) | vq_guard_wrap }}"},
           // Applying the filter by hand does not stop the rewrite: the value is wrapped twice.
           {"{{ x | vq_guard_wrap }}", "{{ (x | vq_guard_wrap) | vq_guard_wrap }}"},
-          // Raw blocks and comments are not understood, so their text is rewritten too.
-          {"{% raw %}{{ x }}{% endraw %}", "{% raw %}{{ (x) | vq_guard_wrap }}{% endraw %}"},
-          {"{# {{ x }} #}", "{# {{ (x) | vq_guard_wrap }} #}"},
-          // White space around the expression, Unicode included, is dropped.
+          // White space around the expression is dropped.
           {"{{\n\tx\r\n}}", "{{ (x) | vq_guard_wrap }}"},
-          {"{{\xC2\xA0 x \xE3\x80\x80}}", "{{ (x) | vq_guard_wrap }}"},
-          // ... but it is no delimiter: here it belongs to the token, which is then no name.
-          {"{{\xC2\xA0x }}", "{{\xC2\xA0x }}"},
-          {"{{\xE2\x80\x8A x \xE2\x80\xA9\xC2\x85}}", "{{ (x) | vq_guard_wrap }}"},
+          {"{{\f x \f}}", "{{ (x) | vq_guard_wrap }}"},
+          // Dict literals and slices: braces and colons split words.
+          {"{{ {'k': x} }}", "{{ ({'k': x}) | vq_guard_wrap }}"},
+          {"{{ {x: 1} }}", "{{ ({x: 1}) | vq_guard_wrap }}"},
+          {"{{ d[1:x] }}", "{{ (d[1:x]) | vq_guard_wrap }}"},
+          // Brackets are followed, so a "}}" that closes two braces does not end the expression.
+          {"{{ {'a': {'b': x}} }}", "{{ ({'a': {'b': x}}) | vq_guard_wrap }}"},
           // Text around and between expressions is kept byte for byte.
           {"\xC3\xA9 {{ x }} and {{ y }} and {{ user }}}\n",
            "\xC3\xA9 {{ (x) | vq_guard_wrap }} and {{ y }} and {{ (user) | vq_guard_wrap }}}\n"},
           {"{ x } {x} {{ x }}", "{ x } {x} {{ (x) | vq_guard_wrap }}"},
+      });
+}
+
+// The source as the engine's lexer reads it: white space is every byte the lexer skips in a tag,
+// and no text inside a statement, a comment or a raw block opens or closes an output expression.
+TEST(ApplyGuardPrepass, FollowsTheLexicalStructureOfTheTemplate) {
+  const std::set<std::string> untrusted = {"s"};
+  expect_rewrites(
+      untrusted,
+      {
+          {"{{\fs\f}}", "{{ (s) | vq_guard_wrap }}"},
+          {"{{ s\f}}", "{{ (s) | vq_guard_wrap }}"},
+          {"{{ t ~\fs }}", "{{ (t ~\fs) | vq_guard_wrap }}"},
+          {"{{ s\f|upper }}", "{{ (s\f|upper) | vq_guard_wrap }}"},
+          {"{{-\fs\f-}}", "{{- (s) | vq_guard_wrap -}}"},
+          {"{% if t == '{{' %}{% endif %}{{ s }}{% if t == '}}' %}{% endif %}",
+           "{% if t == '{{' %}{% endif %}{{ (s) | vq_guard_wrap }}{% if t == '}}' %}{% endif %}"},
+          {"{% set a = \"{{\" %}{{ s }}{% set b = \"}}\" %}",
+           "{% set a = \"{{\" %}{{ (s) | vq_guard_wrap }}{% set b = \"}}\" %}"},
+          {"{% set a = {'k': {'j': 1}} %}{{ s }}",
+           "{% set a = {'k': {'j': 1}} %}{{ (s) | vq_guard_wrap }}"},
+          {"{# {{' #}{{ s }}{# ' }} #}", "{# {{' #}{{ (s) | vq_guard_wrap }}{# ' }} #}"},
+          {"{#- {{ s -#}{{ s }}", "{#- {{ s -#}{{ (s) | vq_guard_wrap }}"},
+          // Raw blocks are literal text, markers and spacing of their tags included.
+          {"{% raw %}{{ s }}{% endraw %}", "{% raw %}{{ s }}{% endraw %}"},
+          {"{%raw%}{{ s }}{%endraw%}", "{%raw%}{{ s }}{%endraw%}"},
+          {"{%- raw -%} {{ s }} {%- endraw +%}", "{%- raw -%} {{ s }} {%- endraw +%}"},
+          {"{% raw %}{% if %}{{ s }}{% endraw %}{{ s }}",
+           "{% raw %}{% if %}{{ s }}{% endraw %}{{ (s) | vq_guard_wrap }}"},
+          {"{% raw %}{{ it's }}{% endraw %} {{ s }} {% raw %}isn't {{ t }}{% endraw %}",
+           "{% raw %}{{ it's }}{% endraw %} {{ (s) | vq_guard_wrap }} {% raw %}isn't {{ t "
+           "}}{% endraw %}"},
+          // A statement whose name only starts like raw is an ordinary statement.
+          {"{% rawx %}{{ s }}", "{% rawx %}{{ (s) | vq_guard_wrap }}"},
+          // A final line end is no part of what the engine lexes, and is kept.
+          {"{{ s }}\r\n", "{{ (s) | vq_guard_wrap }}\r\n"},
       });
 }
 
@@ -193,9 +231,7 @@ TEST(ApplyGuardPrepass, LeavesOtherExpressionsAndStatementsAlone) {
                      {"{{ X }}", "{{ X }}"},
                      {"{{ xy }}", "{{ xy }}"},
                      {"{{ .x }}", "{{ .x }}"},
-                     // ":" and "}" are not delimiters: the tokens are "{'k':" and "x}".
-                     {"{{ {'k': x} }}", "{{ {'k': x} }}"},
-                     // Vertical tab and form feed belong to tokens.
+                     // Vertical tab is no white space to the engine: it stops the source.
                      {"{{\vx }}", "{{\vx }}"},
                      {"{% for i in x %}{{ i }}{% endfor %}", "{% for i in x %}{{ i }}{% endfor %}"},
                      {"{% set y = x %}{{ y }}", "{% set y = x %}{{ y }}"},
@@ -215,9 +251,21 @@ TEST(ApplyGuardPrepass, CopiesIncompleteExpressionsUnchanged) {
                       {"{{ 'x }}", "{{ 'x }}"},
                       {"{{ 'x\\", "{{ 'x\\"},
                       {"{{ 'x\\' }}", "{{ 'x\\' }}"},
-                      // An unterminated literal hides nothing after it from a later opening.
-                      {"{{ 'oops }} {{ x }}", "{{ 'oops }} {{ (x) | vq_guard_wrap }}"},
+                      // An unterminated literal runs to the end, as the engine reads it.
+                      {"{{ 'oops }} {{ x }}", "{{ 'oops }} {{ x }}"},
                       {"{{{ 'a }} x }}", "{{{ 'a }} x }}"},
+                      // Nothing after a character the engine cannot lex is rewritten.
+                      {"{{ ? }} {{ x }}", "{{ ? }} {{ x }}"},
+                      {"{{\xC2\xA0 x }}", "{{\xC2\xA0 x }}"},
+                      {"{{ x }}{{\xE3\x80\x80x }}", "{{ (x) | vq_guard_wrap }}{{\xE3\x80\x80x }}"},
+                      // Parentheses around brackets that close more than they open would not
+                      // hold the whole expression: ") ~ (" would leave x outside the filter.
+                      {"{{ x) ~ (x }}", "{{ x) ~ (x }}"},
+                      {"{{ [x]] }}", "{{ [x]] }}"},
+                      // Unterminated comments, statements and raw blocks run to the end.
+                      {"{# {{ x }}", "{# {{ x }}"},
+                      {"{% if '}}' {{ x }}", "{% if '}}' {{ x }}"},
+                      {"{% raw %}{{ x }}", "{% raw %}{{ x }}"},
                   });
 }
 
@@ -253,88 +301,6 @@ TEST(ApplyGuardPrepass, MatchesOnlyAsciiIdentifierNames) {
 
 TEST(ApplyGuardPrepass, EmptySetLeavesTheSourceUnchanged) {
   EXPECT_EQ(apply_guard_prepass("{{ x }} {{- user -}}", {}), "{{ x }} {{- user -}}");
-}
-
-// A straightforward reading of the rewrite, one character at a time and rescanning from every
-// opening, as a reference for the optimised pass. ASCII white space only: the random pieces below
-// hold no other.
-std::string reference_prepass(std::string_view s, const std::set<std::string>& untrusted) {
-  auto is_delim = [](char c) {
-    return std::string_view("\t\n\r !%()*+,-/<=>[]|~").find(c) != std::string_view::npos;
-  };
-  auto is_ident = [](std::string_view t) {
-    if (t.empty() || !(std::isalpha(static_cast<unsigned char>(t[0])) || t[0] == '_')) return false;
-    for (char c : t) {
-      if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_') ||
-          static_cast<unsigned char>(c) >= 0x80)
-        return false;
-    }
-    return true;
-  };
-  std::string out;
-  std::size_t p = 0;
-  while (p < s.size()) {
-    if (!(s[p] == '{' && p + 1 < s.size() && s[p + 1] == '{' && p + 2 < s.size())) {
-      out += s[p++];
-      continue;
-    }
-    std::size_t i = p + 2, q = std::string_view::npos;
-    char quote = 0;
-    while (i < s.size()) {
-      if (!quote) {
-        if (s[i] == '"' || s[i] == '\'')
-          quote = s[i];
-        else if (s[i] == '}' && i + 1 < s.size() && s[i + 1] == '}') {
-          q = i;
-          break;
-        }
-        ++i;
-      } else if (s[i] == '\\') {
-        i += 2;
-      } else {
-        if (s[i] == quote) quote = 0;
-        ++i;
-      }
-    }
-    if (q == std::string_view::npos) {
-      out += s[p++];
-      continue;
-    }
-    std::string_view e = s.substr(p + 2, q - p - 2);
-    bool match = false;
-    std::string token;
-    for (std::size_t k = 0; k <= e.size() && !match; ++k) {
-      if (k < e.size() && !is_delim(e[k])) {
-        token += e[k];
-        continue;
-      }
-      std::string root = token.substr(0, token.find('.'));
-      match = is_ident(root) && untrusted.count(root);
-      token.clear();
-    }
-    if (!match) {
-      out += s.substr(p, q + 2 - p);
-    } else {
-      std::string lead, trail;
-      if (!e.empty() && (e.front() == '-' || e.front() == '+'))
-        lead = e.front(), e.remove_prefix(1);
-      if (!e.empty() && (e.back() == '-' || e.back() == '+')) trail = e.back(), e.remove_suffix(1);
-      while (!e.empty() && std::isspace(static_cast<unsigned char>(e.front()))) e.remove_prefix(1);
-      while (!e.empty() && std::isspace(static_cast<unsigned char>(e.back()))) e.remove_suffix(1);
-      out += "{{" + lead + " (" + std::string(e) + ") | vq_guard_wrap " + trail + "}}";
-    }
-    p = q + 2;
-  }
-  return out;
-}
-
-std::string random_template(std::mt19937& rng, const std::vector<std::string_view>& pieces,
-                            std::size_t max_pieces) {
-  std::uniform_int_distribution<std::size_t> count(0, max_pieces);
-  std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
-  std::string text;
-  for (std::size_t n = count(rng); n > 0; --n) text += pieces[pick(rng)];
-  return text;
 }
 
 // Repeats weight the draw towards complete expressions; quotes and backslashes stay rare enough
@@ -388,19 +354,6 @@ const std::vector<std::string_view> kTemplatePieces = {
     "{{- user -}}",
 };
 
-TEST(ApplyGuardPrepass, AgreesWithTheReferenceOnRandomTemplates) {
-  std::mt19937 rng(20261210);
-  int rewritten = 0;
-  for (int round = 0; round < 20000; ++round) {
-    const std::string source = random_template(rng, kTemplatePieces, 24);
-    const std::string out = apply_guard_prepass(source, kXAndUser);
-    ASSERT_EQ(out, reference_prepass(source, kXAndUser)) << "source: " << source;
-    rewritten += out != source;
-  }
-  // The pieces must actually produce rewrites, or the comparison proves little.
-  EXPECT_GT(rewritten, 2000);
-}
-
 TEST(ApplyGuardPrepass, IsTheIdentityWithoutAnOpening) {
   std::mt19937 rng(7);
   std::uniform_int_distribution<int> byte(0, 255);
@@ -427,15 +380,15 @@ TEST(ApplyGuardPrepass, SurvivesRandomBytes) {
   }
 }
 
-TEST(ApplyGuardPrepass, LongRunsOfUnterminatedOpeningsAgreeWithTheReference) {
-  // Each "{{'" opens a literal the next one closes, so whether the final expression is reachable
-  // depends on where the search starts: both parities, and a source with no end at all.
-  for (int count : {1999, 2000}) {
+TEST(ApplyGuardPrepass, LongRunsOfUnterminatedOpeningsAreCopiedUnchanged) {
+  // Each "{{'" opens a literal the next one closes, so the lexer stays inside one expression to
+  // the end, or stops at a literal that never closes: one pass either way, nothing rewritten.
+  for (int count : {19999, 20000}) {
     std::string source;
     for (int i = 0; i < count; ++i) source += "{{'x ";
     for (std::string_view tail : {"", " {{ x }}"}) {
       const std::string text = source + std::string(tail);
-      EXPECT_EQ(apply_guard_prepass(text, kXAndUser), reference_prepass(text, kXAndUser))
+      EXPECT_EQ(apply_guard_prepass(text, kXAndUser), text)
           << count << " openings, tail \"" << tail << '"';
     }
   }
