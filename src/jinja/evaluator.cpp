@@ -472,13 +472,14 @@ Result<void, Error> Evaluator::run_loop(const ForStmt& stmt,
 }
 
 ValueResult Evaluator::recurse(const LoopObject& loop, const Args& args) {
+  // The argument count comes first, whatever the loop; keyword arguments count as one map.
+  if (args.positional.size() + (args.has_kwargs ? 1 : 0) != 1) {
+    return err(invalid_operation("loop() takes one argument"));
+  }
   if (!loop.stmt().recursive) {
     return err(invalid_operation("cannot recurse outside of recursive loop"));
   }
-  if (args.positional.size() != 1 || args.has_kwargs) {
-    return err(invalid_operation("loop() takes one argument"));
-  }
-  const Value& iterable = args.positional[0];
+  const Value iterable = args.has_kwargs ? args.kwargs_map() : args.positional[0];
   VQ_CHECK(check_defined(iterable));
   auto items = loop_items(iterable);
   if (!items.ok()) return err(invalid_operation("cannot recurse because of non-iterable value"));

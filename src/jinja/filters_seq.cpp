@@ -294,13 +294,14 @@ ValueResult dictsort(State&, const Args& args) {
   if (r.positional_count() > 1) return err(Error(ErrorKind::TooManyArguments));
   if (v->kind() != ValueKind::Map)
     return err(invalid_operation("cannot convert value into pair list"));
+  auto by = r.keyword("by");
+  if (by && !by->is_string()) return err(invalid_operation("value is not a string"));
   auto case_sensitive = keyword_bool(r, "case_sensitive");
   if (!case_sensitive) return err(std::move(case_sensitive).error());
-  auto by = r.keyword("by");
   auto rev = keyword_bool(r, "reverse");
   if (!rev) return err(std::move(rev).error());
   if (auto done = r.finish(); !done) return err(std::move(done).error());
-  bool by_value = by && by->is_string() && by->str() == "value";
+  bool by_value = by && by->str() == "value";
   bool cs = case_sensitive->value_or(false);
   std::vector<std::pair<Value, Value>> pairs;
   auto keys = collect(*v);
@@ -309,11 +310,13 @@ ValueResult dictsort(State&, const Args& args) {
     auto val = get_item(*v, k);
     pairs.emplace_back(k, val ? *val : Value());
   }
+  // Reversing the order, not the sorted list, keeps equal entries in map order either way.
+  const bool reversed = rev->value_or(false);
   std::stable_sort(pairs.begin(), pairs.end(), [&](const auto& a, const auto& b) {
-    return by_value ? compare_keys(a.second, b.second, cs) < 0
-                    : compare_keys(a.first, b.first, cs) < 0;
+    const int c =
+        by_value ? compare_keys(a.second, b.second, cs) : compare_keys(a.first, b.first, cs);
+    return reversed ? c > 0 : c < 0;
   });
-  if (rev->value_or(false)) std::reverse(pairs.begin(), pairs.end());
   std::vector<Value> out;
   out.reserve(pairs.size());
   for (auto& [k, val] : pairs) out.push_back(Value::seq({k, val}));

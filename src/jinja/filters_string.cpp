@@ -168,20 +168,22 @@ std::string escaped_unless_safe(const Value& v, std::string_view text) {
 }  // namespace
 
 ValueResult replace(State& state, const Args& args) {
+  // Each argument is converted as it is read, so keyword arguments in the place of `from`
+  // fail as kwargs, before `to` is found missing.
   ArgReader r(args, false);
   auto v = r.required();
   if (!v) return v;
-  auto from = r.required();
-  if (!from) return from;
-  auto to = r.required();
-  if (!to) return to;
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
   auto s = text_input(state, *v);
   if (!s) return err(std::move(s).error());
+  auto from = r.required();
+  if (!from) return from;
   auto f = text_input(state, *from);
   if (!f) return err(std::move(f).error());
+  auto to = r.required();
+  if (!to) return to;
   auto t = text_input(state, *to);
   if (!t) return err(std::move(t).error());
+  if (auto done = r.finish(); !done) return err(std::move(done).error());
   if (state.auto_escape() != AutoEscape::None && (v->is_safe() || from->is_safe() || to->is_safe()))
     return Value::safe_string(replace_all(
         escaped_unless_safe(*v, *s), escaped_unless_safe(*from, *f), escaped_unless_safe(*to, *t)));

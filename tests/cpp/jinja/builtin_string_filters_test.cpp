@@ -45,6 +45,13 @@ TEST(BuiltinStringFilters, TrimReplaceSplitLines) {
       {R"({{ "ab"|replace("", "-") }})", "{}", output("-a-b-")},
       {R"({{ "aaa"|replace("a", "bb") }})", "{}", output("bbbbbb")},
       {R"({{ "ab"|replace("a", "b", 1) }})", "{}", error("too many arguments (in t:1)")},
+      // Arguments are converted in order: keywords in the place of `from` fail as kwargs.
+      {R"({{ "abc"|replace(old="a", new="b") }})", "{}",
+       error("invalid operation: cannot convert kwargs to string (in t:1)")},
+      {R"({{ "abc"|replace("a", new="b") }})", "{}",
+       error("invalid operation: cannot convert kwargs to string (in t:1)")},
+      {R"({{ "abc"|replace("a") }})", "{}", error("missing argument (in t:1)")},
+      {R"({{ "abc"|replace(x, "b", "c") }})", "{}", error("undefined value (in t:1)")},
       {R"({{ "a,b,,c"|split(",") }})", "{}", output(R"(["a", "b", "", "c"])")},
       {R"({{ "  a  b c "|split }})", "{}", output(R"(["a", "b", "c"])")},
       {R"({{ "a b c"|split(none, 1) }})", "{}", output(R"(["a", "b c"])")},

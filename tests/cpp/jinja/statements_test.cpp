@@ -73,6 +73,13 @@ TEST(Literals, StringsAndNumbers) {
        output("1000 10.5 100000.0 1.0 0.01")},
       {"{{ 18446744073709551615 }} {{ 18446744073709551616 }}", "{}",
        output("18446744073709551615 18446744073709551616")},
+      // The smallest signed 128-bit value has no positive literal of its own.
+      {"{{ -170141183460469231731687303715884105728 }} "
+       "{{ -(170141183460469231731687303715884105728) is integer }}",
+       "{}", output("-170141183460469231731687303715884105728 True")},
+      {"{{ -170141183460469231731687303715884105729 }}", "{}", error("invalid operation (in t:1)")},
+      {"{{ -(-170141183460469231731687303715884105727 - 1) }}", "{}",
+       error("invalid operation: overflow (in t:1)")},
       {"{{ true }} {{ True }} {{ false }} {{ none }} {{ None }}", "{}",
        output("True True False None None")},
       {"{{ NONE }}", "{\"NONE\": 3}", output("3")},
