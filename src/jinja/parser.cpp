@@ -443,7 +443,7 @@ class Parser {
           while (true) {
             VQ_TRY(bool comma, skip(TokenKind::Comma));
             if (!comma) break;
-            VQ_TRY(Target item, parse_assign_name(true));
+            VQ_TRY(Target item, parse_assign_item(true));
             group.items.push_back(std::move(item));
           }
           target = std::move(group);
@@ -568,6 +568,15 @@ class Parser {
     return target;
   }
 
+  // One element of an unpacking target: a name or a parenthesised group.
+  Result<Target, Error> parse_assign_item(bool dotted) {
+    VQ_TRY(bool paren, skip(TokenKind::ParenOpen));
+    if (!paren) return parse_assign_name(dotted);
+    VQ_TRY(Target inner, parse_assignment(dotted));
+    VQ_CHECK(expect(TokenKind::ParenClose, "`)`"));
+    return inner;
+  }
+
   Result<Target, Error> parse_assignment(bool dotted) {
     if (++other_depth_ > kMaxOtherNesting) return err(too_deep());
     auto r = parse_assignment_inner(dotted);
@@ -587,15 +596,8 @@ class Parser {
           t->kind == TokenKind::BlockEnd || t->is_ident("in")) {
         break;
       }
-      VQ_TRY(bool paren, skip(TokenKind::ParenOpen));
-      if (paren) {
-        VQ_TRY(Target inner, parse_assignment(dotted));
-        VQ_CHECK(expect(TokenKind::ParenClose, "`)`"));
-        group.items.push_back(std::move(inner));
-      } else {
-        VQ_TRY(Target name, parse_assign_name(dotted));
-        group.items.push_back(std::move(name));
-      }
+      VQ_TRY(Target item, parse_assign_item(dotted));
+      group.items.push_back(std::move(item));
       VQ_TRY(bool comma, matches(TokenKind::Comma));
       if (!comma) break;
       is_tuple = true;
