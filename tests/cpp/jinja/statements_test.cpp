@@ -139,6 +139,12 @@ TEST(Statements, IfWithSet) {
       // Groups nest after the first name as they do in loop targets.
       {"{% set a, (b, c) = [1, [2, 3]] %}{{ a }}{{ b }}{{ c }}", "{}", output("123")},
       {"{% set a, (b, (c,)), () = [1, [2, [3]], []] %}{{ a }}{{ b }}{{ c }}", "{}", output("123")},
+      {"{% set (a, b), (c) = [[1, 2], 3] %}{{ a }}{{ b }}{{ c }}", "{}", output("123")},
+      {"{% set (a) %}x{% endset %}{{ a }}", "{}", output("x")},
+      {"{% set (a, b) %}xy{% endset %}", "{}",
+       error("cannot unpack: value is not iterable (in t:1)")},
+      {"{% set (a, b), = [[1, 2]] %}", "{}",
+       error("syntax error: unexpected `=`, expected identifier (in t:1)")},
       {"{% set ns = namespace() %}{% set a, (ns.b, c) = [1, [2, 3]] %}{{ ns.b }}", "{}",
        output("2")},
       {"{% set a,\n(b, c) = [1, [2]] %}", "{}",
