@@ -4,6 +4,7 @@
 
 #include "jinja/builtin_filters.h"
 #include "jinja/builtin_support.h"
+#include "jinja/try.h"
 #include "jinja/utf8.h"
 
 namespace velloquin::jinja::filters {
@@ -203,27 +204,31 @@ ValueResult join(State& state, const Args& args) {
     }
     return Value(std::move(out));
   }
-  // With escaping, whether anything is safe decides how every part is written.
+  // With escaping, whether anything is safe decides how every part is written: then each part
+  // that is not safe is escaped under the active mode and the result is safe.
   std::vector<Value> items;
   bool any_safe = joiner_arg && joiner_arg->is_safe();
   while (auto item = it->next()) {
     any_safe = any_safe || item->is_safe();
     items.push_back(std::move(*item));
   }
-  bool escape = any_safe;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (i > 0) {
-      if (escape && !(joiner_arg && joiner_arg->is_safe()))
-        html_escape(out, joiner);
-      else
-        out += joiner;
+  const bool escape = any_safe;
+  const AutoEscape mode = state.auto_escape();
+  std::string escaped_joiner;
+  // Without a joiner there is nothing between the parts, not an escaped empty string.
+  if (escape && joiner_arg != nullptr) {
+    if (joiner_arg->is_safe()) {
+      escaped_joiner = joiner;
+    } else {
+      VQ_CHECK(write_escaped(escaped_joiner, mode, Value(joiner)));
     }
+  }
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) out += escape ? std::string_view(escaped_joiner) : joiner;
     const Value& item = items[i];
-    if (escape && !item.is_safe()) {
-      if (item.is_string())
-        html_escape(out, item.str());
-      else
-        html_escape(out, item.to_display_string());
+    if (escape) {
+      VQ_CHECK(check_defined(state, item));
+      VQ_CHECK(write_escaped(out, mode, item));
     } else if (item.is_string()) {
       out += item.str();
     } else {

@@ -196,7 +196,14 @@ TEST(Statements, AutoEscape) {
        output("[&lt;]")},
       {"{% autoescape 'json' %}{{ none }} {{ true }} {{ 'a<' }} {{ [1] }} {{ 'x'|safe }}"
        "{% endautoescape %}",
-       ctx, output("null true \"a\\u003c\" [1] x")},
+       ctx, output("null true \"a<\" [1] x")},
+      // JSON escaping prints plain JSON, without the HTML-safe escapes of tojson.
+      {"{% autoescape 'json' %}{{ unsafe }}|{{ \"it's <b>\" }}|{{ [1, '<'] }}|{{ 'a' if false }}"
+       "|{{ {'k': '<'|safe} }}{% endautoescape %}",
+       ctx, output("\"<a href='x'>&/\"|\"it's <b>\"|[1,\"<\"]|null|{\"k\":\"<\"}")},
+      {"{% autoescape 'json' %}{{ {none: 1} }}{% endautoescape %}", ctx,
+       error("could not serialize to value: unable to format to JSON (in t:1)")},
+      {"{% autoescape 'json' %}{{ x }}{% endautoescape %}", ctx, error("undefined value (in t:1)")},
       {"{{ unsafe|e }}|{{ 5|e }}|{{ none|escape }}", ctx,
        output("&lt;a href=&#x27;x&#x27;&gt;&amp;&#x2f;|5|None")},
   });
@@ -209,9 +216,16 @@ TEST(Statements, TemplateNameSelectsEscaping) {
   }
   for (const std::string name : {"data.json", "data.json5", "app.js", "conf.yaml", "conf.yml.j2"}) {
     EXPECT_EQ(render("{{ '<' }}{{ none }}", "{}", UndefinedBehavior::Strict, name),
-              output("\"\\u003c\"null"))
+              output("\"<\"null"))
         << name;
   }
+  // Without an active mode, escape falls back on the template's own, then on HTML.
+  EXPECT_EQ(render("{% autoescape false %}{{ '<'|e }}{% endautoescape %}", "{}",
+                   UndefinedBehavior::Strict, "data.json"),
+            output("\"<\""));
+  EXPECT_EQ(render("{% autoescape false %}{{ '<'|e }}{% endautoescape %}", "{}",
+                   UndefinedBehavior::Strict, "kernel"),
+            output("&lt;"));
   for (const std::string name : {"kernel", "page.txt", "html", "page.j2", "page.html.txt"}) {
     EXPECT_EQ(render("{{ '<' }}", "{}", UndefinedBehavior::Strict, name), output("<")) << name;
   }
