@@ -164,6 +164,17 @@ TEST(StrictUndefined, EveryUseFails) {
       {"a\nb\n{{ seq[42][23] }}", "{\"seq\": [1]}", error("undefined value (in t:3)")},
       {"{% for item in seq %}\n  {{ item.a.b }}\n{% endfor %}", "{\"seq\": [{}]}",
        error("undefined value (in t:2)")},
+      // Inside a multi-line expression an operation reports the line of its last operand.
+      {"{{ 'a'\n ~ x\n }}", "{}", error("undefined value (in t:2)")},
+      {"{{ x\n ~ 'a' }}", "{}", error("undefined value (in t:2)")},
+      {"{{ 'a' ~\n\n x.y }}", "{}", error("undefined value (in t:3)")},
+      {"{{ x\n|upper }}", "{}", error("undefined value (in t:1)")},
+      {"{% if 1 ==\n x %}{% endif %}", "{}", error("undefined value (in t:2)")},
+      {"{{ 'a' if\n x }}", "{}", error("undefined value (in t:2)")},
+      {"{{ 1 +\n x }}", "{}",
+       error("invalid operation: tried to use + operator on unsupported types number and "
+             "undefined (in t:2)")},
+      {"{{ -\nx }}", "{}", error("invalid operation (in t:1)")},
   });
 }
 
