@@ -34,6 +34,14 @@ void write_json_float(std::string& out, double d) {
   out += exp;
 }
 
+// A byte below 0x80 as `\u00XX`.
+void write_unicode_escape(std::string& out, char c) {
+  static const char* hex = "0123456789abcdef";
+  out += "\\u00";
+  out += hex[(c >> 4) & 0xF];
+  out += hex[c & 0xF];
+}
+
 // `html_safe`: also `<`, `>`, `&` and `'` as escapes, so the text can sit inside HTML.
 void write_json_string(std::string& out, std::string_view s, bool html_safe) {
   out += '"';
@@ -64,24 +72,16 @@ void write_json_string(std::string& out, std::string_view s, bool html_safe) {
       case '>':
       case '&':
       case '\'':
-        if (html_safe) {
-          static const char* hex = "0123456789abcdef";
-          out += "\\u00";
-          out += hex[(c >> 4) & 0xF];
-          out += hex[c & 0xF];
-        } else {
+        if (html_safe)
+          write_unicode_escape(out, c);
+        else
           out += c;
-        }
         break;
       default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          static const char* hex = "0123456789abcdef";
-          out += "\\u00";
-          out += hex[(c >> 4) & 0xF];
-          out += hex[c & 0xF];
-        } else {
+        if (static_cast<unsigned char>(c) < 0x20)
+          write_unicode_escape(out, c);
+        else
           out += c;
-        }
     }
   }
   out += '"';
