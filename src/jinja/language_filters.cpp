@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "jinja/builtin_support.h"
+
 namespace velloquin::jinja {
 
 namespace {
@@ -19,19 +21,12 @@ ValueResult safe_filter(State& state, const Args& args) {
                                                : value->to_display_string());
 }
 
-ValueResult escape_filter(State&, const Args& args) {
+ValueResult escape_filter(State& state, const Args& args) {
   ArgReader reader(args, false);
   auto value = reader.required();
   if (!value.ok()) return err(std::move(value).error());
   if (auto done = reader.finish(); !done.ok()) return err(std::move(done).error());
-  if (value->is_safe()) return *value;
-  if (value->is_undefined()) return Value::safe_string("");
-  if (value->is_none() || value->is_bool() || value->is_number()) {
-    return Value::safe_string(value->to_display_string());
-  }
-  std::string out;
-  html_escape(out, value->is_string() ? value->str() : value->to_display_string());
-  return Value::safe_string(std::move(out));
+  return escape_value(state, *value);
 }
 
 }  // namespace
