@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/try.h"
+#include "jinja/runtime/template.h"
 #include "jinja/unicode/text_case.h"
 
 namespace velloquin::jinja {
@@ -75,14 +77,37 @@ Value unicode_fold(const Value& v) {
   return Value(to_lower(v.str()));
 }
 
-Value escape_value(const Value& v) {
-  if (v.is_safe()) return v;
-  std::string out;
-  if (v.is_string()) {
+velloquin::Result<void, Error> write_escaped(std::string& out, AutoEscape mode, const Value& v) {
+  if (v.is_safe() || mode == AutoEscape::None) {
+    v.display(out);
+    return {};
+  }
+  if (mode == AutoEscape::Json) {
+    auto json = plain_json(v);
+    if (!json) return err(Error(ErrorKind::BadSerialization, "unable to format to JSON"));
+    out += *json;
+    return {};
+  }
+  if (v.is_none() || v.is_bool() || v.is_number() || v.is_undefined()) {
+    v.display(out);
+  } else if (v.is_string()) {
     html_escape(out, v.str());
   } else {
     html_escape(out, v.to_display_string());
   }
+  return {};
+}
+
+AutoEscape escape_filter_mode(const State& state) {
+  if (state.auto_escape() != AutoEscape::None) return state.auto_escape();
+  const AutoEscape initial = auto_escape_for_name(state.template_name());
+  return initial != AutoEscape::None ? initial : AutoEscape::Html;
+}
+
+ValueResult escape_value(const State& state, const Value& v) {
+  if (v.is_safe()) return v;
+  std::string out;
+  VQ_CHECK(write_escaped(out, escape_filter_mode(state), v));
   return Value::safe_string(std::move(out));
 }
 

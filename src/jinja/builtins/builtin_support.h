@@ -64,7 +64,18 @@ ValueResult lookup_attribute(const Value& base, const Value& attribute);
 Value ascii_fold(const Value& v);
 Value unicode_fold(const Value& v);
 
-// Escaping the display form of a value (safe strings unchanged) as a safe string.
-Value escape_value(const Value& v);
+// A value written as printing writes it under `mode`: safe strings, and everything under no
+// escaping, as they are; HTML escapes the text of strings and containers; JSON writes plain
+// JSON ("could not serialize to value: unable to format to JSON" where it cannot).
+velloquin::Result<void, Error> write_escaped(std::string& out, AutoEscape mode, const Value& v);
+
+// The mode `escape` writes with: the active one, else the template's own, else HTML.
+AutoEscape escape_filter_mode(const State& state);
+
+// `v` escaped as the escape filter does it, as a safe string (safe strings unchanged).
+ValueResult escape_value(const State& state, const Value& v);
+
+// Compact JSON without the HTML-safe escapes of `tojson` (filters_serialize.cpp).
+velloquin::Result<std::string, Error> plain_json(const Value& v);
 
 }  // namespace velloquin::jinja

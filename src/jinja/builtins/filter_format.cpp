@@ -176,19 +176,19 @@ std::string float_as_text(double d) {
   return s;
 }
 
-velloquin::Result<std::string, Error> convert(const Spec& spec, const Value& v, bool safe_format) {
+// `escape`: the mode the arguments of a safe format string are escaped with (none otherwise).
+velloquin::Result<std::string, Error> convert(const Spec& spec, const Value& v, bool safe_format,
+                                              AutoEscape escape) {
   switch (spec.type) {
     case 's': {
       std::string text;
-      if (v.is_string()) {
-        text = std::string(v.str());
-        if (safe_format && !v.is_safe()) {
-          std::string escaped;
-          html_escape(escaped, text);
-          text = std::move(escaped);
-        }
-      } else if (v.is_float()) {
+      if (v.is_float()) {
         text = float_as_text(v.as_float());
+      } else if (safe_format && !v.is_safe()) {
+        auto written = write_escaped(text, escape, v);
+        if (!written) return err(std::move(written).error());
+      } else if (v.is_string()) {
+        text = std::string(v.str());
       } else {
         text = v.to_display_string();
       }
@@ -243,7 +243,7 @@ velloquin::Result<std::string, Error> convert(const Spec& spec, const Value& v, 
 
 }  // namespace
 
-ValueResult format(State&, const Args& args) {
+ValueResult format(State& state, const Args& args) {
   ArgReader r(args, false);
   auto v = r.required();
   if (!v) return v;
@@ -251,6 +251,7 @@ ValueResult format(State&, const Args& args) {
   if (!v->is_string()) return err(invalid_operation("value is not a string"));
   std::string_view fmt = v->str();
   bool safe_format = v->is_safe();
+  const AutoEscape escape = safe_format ? escape_filter_mode(state) : AutoEscape::None;
   std::string out;
   out.reserve(fmt.size());
   std::size_t next_arg = 0;
@@ -341,7 +342,7 @@ ValueResult format(State&, const Args& args) {
       }
       arg = values[next_arg++];
     }
-    auto piece = convert(spec, arg, safe_format);
+    auto piece = convert(spec, arg, safe_format, escape);
     if (!piece) return err(std::move(piece).error());
     out += *piece;
     // Widths multiply sizes: the result is bounded like string repetition.

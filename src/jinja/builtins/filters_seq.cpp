@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/try.h"
 #include "base/utf8.h"
 #include "jinja/builtins/builtin_filters.h"
 #include "jinja/builtins/builtin_support.h"
@@ -195,27 +196,31 @@ ValueResult join(State& state, const Args& args) {
     }
     return Value(std::move(out));
   }
-  // With escaping, whether anything is safe decides how every part is written.
+  // With escaping, whether anything is safe decides how every part is written: then each part
+  // that is not safe is escaped under the active mode and the result is safe.
   std::vector<Value> items;
   bool any_safe = joiner_arg && joiner_arg->is_safe();
   while (auto item = it->next()) {
     any_safe = any_safe || item->is_safe();
     items.push_back(std::move(*item));
   }
-  bool escape = any_safe;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (i > 0) {
-      if (escape && !(joiner_arg && joiner_arg->is_safe()))
-        html_escape(out, joiner);
-      else
-        out += joiner;
+  const bool escape = any_safe;
+  const AutoEscape mode = state.auto_escape();
+  std::string escaped_joiner;
+  // Without a joiner there is nothing between the parts, not an escaped empty string.
+  if (escape && joiner_arg != nullptr) {
+    if (joiner_arg->is_safe()) {
+      escaped_joiner = joiner;
+    } else {
+      VQ_CHECK(write_escaped(escaped_joiner, mode, Value(joiner)));
     }
+  }
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) out += escape ? std::string_view(escaped_joiner) : joiner;
     const Value& item = items[i];
-    if (escape && !item.is_safe()) {
-      if (item.is_string())
-        html_escape(out, item.str());
-      else
-        html_escape(out, item.to_display_string());
+    if (escape) {
+      VQ_CHECK(check_defined(state, item));
+      VQ_CHECK(write_escaped(out, mode, item));
     } else if (item.is_string()) {
       out += item.str();
     } else {
@@ -286,13 +291,14 @@ ValueResult dictsort(State&, const Args& args) {
   if (r.positional_count() > 1) return err(Error(ErrorKind::TooManyArguments));
   if (v->kind() != ValueKind::Map)
     return err(invalid_operation("cannot convert value into pair list"));
+  auto by = r.keyword("by");
+  if (by && !by->is_string()) return err(invalid_operation("value is not a string"));
   auto case_sensitive = keyword_bool(r, "case_sensitive");
   if (!case_sensitive) return err(std::move(case_sensitive).error());
-  auto by = r.keyword("by");
   auto rev = keyword_bool(r, "reverse");
   if (!rev) return err(std::move(rev).error());
   if (auto done = r.finish(); !done) return err(std::move(done).error());
-  bool by_value = by && by->is_string() && by->str() == "value";
+  bool by_value = by && by->str() == "value";
   bool cs = case_sensitive->value_or(false);
   std::vector<std::pair<Value, Value>> pairs;
   auto keys = collect(*v);
@@ -301,11 +307,13 @@ ValueResult dictsort(State&, const Args& args) {
     auto val = get_item(*v, k);
     pairs.emplace_back(k, val ? *val : Value());
   }
+  // Reversing the order, not the sorted list, keeps equal entries in map order either way.
+  const bool reversed = rev->value_or(false);
   std::stable_sort(pairs.begin(), pairs.end(), [&](const auto& a, const auto& b) {
-    return by_value ? compare_keys(a.second, b.second, cs) < 0
-                    : compare_keys(a.first, b.first, cs) < 0;
+    const int c =
+        by_value ? compare_keys(a.second, b.second, cs) : compare_keys(a.first, b.first, cs);
+    return reversed ? c > 0 : c < 0;
   });
-  if (rev->value_or(false)) std::reverse(pairs.begin(), pairs.end());
   std::vector<Value> out;
   out.reserve(pairs.size());
   for (auto& [k, val] : pairs) out.push_back(Value::seq({k, val}));

@@ -34,7 +34,16 @@ void write_json_float(std::string& out, double d) {
   out += exp;
 }
 
-void write_json_string(std::string& out, std::string_view s) {
+// A byte below 0x80 as `\u00XX`.
+void write_unicode_escape(std::string& out, char c) {
+  static const char* hex = "0123456789abcdef";
+  out += "\\u00";
+  out += hex[(c >> 4) & 0xF];
+  out += hex[c & 0xF];
+}
+
+// `html_safe`: also `<`, `>`, `&` and `'` as escapes, so the text can sit inside HTML.
+void write_json_string(std::string& out, std::string_view s, bool html_safe) {
   out += '"';
   for (char c : s) {
     switch (c) {
@@ -60,26 +69,19 @@ void write_json_string(std::string& out, std::string_view s) {
         out += "\\f";
         break;
       case '<':
-        out += "\\u003c";
-        break;
       case '>':
-        out += "\\u003e";
-        break;
       case '&':
-        out += "\\u0026";
-        break;
       case '\'':
-        out += "\\u0027";
+        if (html_safe)
+          write_unicode_escape(out, c);
+        else
+          out += c;
         break;
       default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          static const char* hex = "0123456789abcdef";
-          out += "\\u00";
-          out += hex[(c >> 4) & 0xF];
-          out += hex[c & 0xF];
-        } else {
+        if (static_cast<unsigned char>(c) < 0x20)
+          write_unicode_escape(out, c);
+        else
           out += c;
-        }
     }
   }
   out += '"';
@@ -87,7 +89,8 @@ void write_json_string(std::string& out, std::string_view s) {
 
 class JsonWriter {
  public:
-  explicit JsonWriter(std::optional<std::size_t> indent) : indent_(indent) {}
+  JsonWriter(std::optional<std::size_t> indent, bool html_safe)
+      : indent_(indent), html_safe_(html_safe) {}
 
   velloquin::Result<void, Error> write(const Value& v, std::size_t depth) {
     if (depth > 500) return err(invalid_operation("cannot serialize to JSON"));
@@ -110,7 +113,7 @@ class JsonWriter {
         }
         return {};
       case ValueKind::String:
-        write_json_string(out_, v.str());
+        write_json_string(out_, v.str(), html_safe_);
         return {};
       case ValueKind::Map:
         return write_map(v, depth);
@@ -119,7 +122,7 @@ class JsonWriter {
       case ValueKind::Bytes:
         return write_seq(v, depth);
       default:
-        write_json_string(out_, v.to_display_string());
+        write_json_string(out_, v.to_display_string(), html_safe_);
         return {};
     }
   }
@@ -189,14 +192,14 @@ class JsonWriter {
     if (!first) out_ += ',';
     newline(depth + 1);
     if (k.is_string()) {
-      write_json_string(out_, k.str());
+      write_json_string(out_, k.str(), html_safe_);
     } else if (k.is_number()) {
       std::string text;
       if (k.is_float())
         write_json_float(text, k.as_float());
       else
         k.display(text);
-      write_json_string(out_, text);
+      write_json_string(out_, text, html_safe_);
     } else {
       return err(invalid_operation("cannot serialize to JSON"));
     }
@@ -205,6 +208,7 @@ class JsonWriter {
   }
 
   std::optional<std::size_t> indent_;
+  bool html_safe_;
   std::string out_;
 };
 
@@ -244,7 +248,7 @@ ValueResult tojson(State&, const Args& args) {
       indent = *n;
     }
   }
-  JsonWriter writer(indent);
+  JsonWriter writer(indent, true);
   if (auto ok = writer.write(*v, 0); !ok) return err(std::move(ok).error());
   return Value::safe_string(writer.take());
 }
@@ -277,3 +281,13 @@ ValueResult urlencode(State&, const Args& args) {
 }
 
 }  // namespace velloquin::jinja::filters
+
+namespace velloquin::jinja {
+
+velloquin::Result<std::string, Error> plain_json(const Value& v) {
+  filters::JsonWriter writer(std::nullopt, false);
+  VQ_CHECK(writer.write(v, 0));
+  return writer.take();
+}
+
+}  // namespace velloquin::jinja

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/try.h"
 #include "base/utf8.h"
 #include "jinja/builtins/builtin_filters.h"
 #include "jinja/builtins/builtin_support.h"
@@ -150,33 +151,42 @@ std::string replace_all(std::string_view s, std::string_view from, std::string_v
   return out;
 }
 
-std::string escaped_unless_safe(const Value& v, std::string_view text) {
+// The text of an argument escaped under `mode` as a string would be, unless it is safe.
+velloquin::Result<std::string, Error> escaped_unless_safe(AutoEscape mode, const Value& v,
+                                                          std::string_view text) {
   if (v.is_safe()) return std::string(text);
   std::string out;
-  html_escape(out, text);
+  VQ_CHECK(write_escaped(out, mode, Value(text)));
   return out;
 }
 
 }  // namespace
 
 ValueResult replace(State& state, const Args& args) {
+  // Each argument is converted as it is read, so keyword arguments in the place of `from`
+  // fail as kwargs, before `to` is found missing.
   ArgReader r(args, false);
   auto v = r.required();
   if (!v) return v;
-  auto from = r.required();
-  if (!from) return from;
-  auto to = r.required();
-  if (!to) return to;
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
   auto s = text_input(state, *v);
   if (!s) return err(std::move(s).error());
+  auto from = r.required();
+  if (!from) return from;
   auto f = text_input(state, *from);
   if (!f) return err(std::move(f).error());
+  auto to = r.required();
+  if (!to) return to;
   auto t = text_input(state, *to);
   if (!t) return err(std::move(t).error());
-  if (state.auto_escape() != AutoEscape::None && (v->is_safe() || from->is_safe() || to->is_safe()))
-    return Value::safe_string(replace_all(
-        escaped_unless_safe(*v, *s), escaped_unless_safe(*from, *f), escaped_unless_safe(*to, *t)));
+  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  // With a safe part under escaping, the result is safe: the value and the replacement are
+  // escaped unless safe themselves, while the text searched for is matched as written.
+  const AutoEscape mode = state.auto_escape();
+  if (mode != AutoEscape::None && (v->is_safe() || from->is_safe() || to->is_safe())) {
+    VQ_TRY(std::string text, escaped_unless_safe(mode, *v, *s));
+    VQ_TRY(std::string replacement, escaped_unless_safe(mode, *to, *t));
+    return Value::safe_string(replace_all(text, f->view(), replacement));
+  }
   return Value(replace_all(s->view(), f->view(), t->view()));
 }
 
@@ -197,11 +207,10 @@ ValueResult string(State& state, const Args& args) {
   return Value(std::move(*text).str());
 }
 
-ValueResult escape(State&, const Args& args) {
+ValueResult escape(State& state, const Args& args) {
   auto v = only_value(args);
   if (!v) return err(std::move(v).error());
-  if (v->is_undefined()) return Value::safe_string("");
-  return escape_value(*v);
+  return escape_value(state, *v);
 }
 
 ValueResult indent(State& state, const Args& args) {

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "base/try.h"
+#include "jinja/builtins/builtin_support.h"
 #include "jinja/runtime/environment.h"
 #include "jinja/runtime/loop_object.h"
 #include "jinja/value/value_ops.h"
@@ -84,6 +85,129 @@ Result<std::shared_ptr<const std::vector<Value>>, Error> loop_items(const Value&
   if (auto shared = iterable.shared_items()) return shared;
   VQ_TRY(std::vector<Value> items, collect(iterable));
   return std::make_shared<const std::vector<Value>>(std::move(items));
+}
+
+// The line an operation reports its errors on: the line of the last operand written before
+// it, reading the expression as the reference engine compiles it (the node first, then its
+// operands in order). Literal lists and maps set no line of their own. `{{ 'a'\n ~ x }}`
+// fails on line 2, and so does `{{ x\n ~ 'a' }}`.
+bool sets_no_line(const Expr& e);
+
+std::uint32_t last_line(const Expr& e, std::uint32_t line) {
+  if (!sets_no_line(e)) line = e.line;
+  auto after = [&](const Expr* operand) {
+    if (operand != nullptr) line = last_line(*operand, line);
+  };
+  auto after_args = [&](const std::vector<Arg>& args) {
+    for (const auto& arg : args) after(arg.value.get());
+  };
+  switch (e.kind) {
+    case ExprKind::Const:
+    case ExprKind::Var:
+      break;
+    case ExprKind::List:
+      if (!sets_no_line(e)) {
+        for (const auto& item : static_cast<const ListExpr&>(e).items) after(item.get());
+      }
+      break;
+    case ExprKind::Map:
+      if (!sets_no_line(e)) {
+        const auto& m = static_cast<const MapExpr&>(e);
+        for (std::size_t i = 0; i < m.keys.size(); ++i) {
+          after(m.keys[i].get());
+          after(m.values[i].get());
+        }
+      }
+      break;
+    case ExprKind::Neg:
+    case ExprKind::Not:
+      after(static_cast<const UnaryExpr&>(e).operand.get());
+      break;
+    case ExprKind::Arith: {
+      const auto& a = static_cast<const ArithExpr&>(e);
+      after(a.left.get());
+      after(a.right.get());
+      break;
+    }
+    case ExprKind::And:
+    case ExprKind::Or: {
+      const auto& l = static_cast<const LogicExpr&>(e);
+      after(l.left.get());
+      after(l.right.get());
+      break;
+    }
+    case ExprKind::Compare: {
+      const auto& c = static_cast<const CompareExpr&>(e);
+      after(c.first.get());
+      for (const auto& [op, operand] : c.rest) after(operand.get());
+      break;
+    }
+    case ExprKind::Cond: {
+      const auto& c = static_cast<const CondExpr&>(e);
+      after(c.cond.get());
+      after(c.then.get());
+      after(c.otherwise.get());
+      break;
+    }
+    case ExprKind::GetAttr:
+      after(static_cast<const GetAttrExpr&>(e).object.get());
+      break;
+    case ExprKind::GetItem: {
+      const auto& g = static_cast<const GetItemExpr&>(e);
+      after(g.object.get());
+      after(g.index.get());
+      break;
+    }
+    case ExprKind::Slice: {
+      const auto& sl = static_cast<const SliceExpr&>(e);
+      after(sl.object.get());
+      after(sl.start.get());
+      after(sl.stop.get());
+      after(sl.step.get());
+      break;
+    }
+    case ExprKind::Call: {
+      const auto& c = static_cast<const CallExpr&>(e);
+      after(c.callee.get());
+      after_args(c.args);
+      break;
+    }
+    case ExprKind::Filter: {
+      const auto& f = static_cast<const FilterExpr&>(e);
+      after(f.object.get());
+      after_args(f.args);
+      break;
+    }
+    case ExprKind::Test: {
+      const auto& t = static_cast<const TestExpr&>(e);
+      after(t.object.get());
+      after_args(t.args);
+      break;
+    }
+  }
+  return line;
+}
+
+bool sets_no_line(const Expr& e) {
+  auto literal = [](const ExprPtr& item) {
+    return item->kind == ExprKind::Const || sets_no_line(*item);
+  };
+  if (e.kind == ExprKind::List) {
+    const auto& items = static_cast<const ListExpr&>(e).items;
+    return std::all_of(items.begin(), items.end(), literal);
+  }
+  if (e.kind == ExprKind::Map) {
+    const auto& m = static_cast<const MapExpr&>(e);
+    return std::all_of(m.keys.begin(), m.keys.end(), literal) &&
+           std::all_of(m.values.begin(), m.values.end(), literal);
+  }
+  return false;
+}
+
+// Negation reports its own line; every other operation the line of its last operand.
+std::uint32_t error_line(const Expr& e) {
+  if (e.kind == ExprKind::Neg) return e.line;
+  return last_line(e, e.line);
 }
 
 bool unpackable(const Value& v) {
@@ -178,7 +302,8 @@ Result<const Value*, Error> Evaluator::eval_ref(const Expr& expr, Value& scratch
       return &static_cast<const ConstExpr&>(expr).value;
     case ExprKind::GetAttr: {
       auto found = get_attr_ref(static_cast<const GetAttrExpr&>(expr), scratch);
-      if (!found.ok() && !found.error().template_name()) found.error().set_location("", expr.line);
+      if (!found.ok() && !found.error().template_name())
+        found.error().set_location("", error_line(expr));
       return found;
     }
     default:
@@ -313,27 +438,14 @@ Value Evaluator::capture_value(std::string text) const {
 Result<void, Error> Evaluator::emit(const Value& value, std::string& out) {
   if (value.is_undefined()) {
     VQ_CHECK(check_defined(value));
-    return {};
+    // JSON has a text for nothing, so an undefined the engine lets through prints as null.
+    if (escape_ != AutoEscape::Json) return {};
   }
   if (escape_ == AutoEscape::None || value.is_safe()) {
     value.display(out);
     return {};
   }
-  if (escape_ == AutoEscape::Json) {
-    const Function* tojson = find_filter("tojson");
-    if (tojson == nullptr) return err(invalid_operation("JSON escaping needs the tojson filter"));
-    VQ_TRY(Value json, (*tojson)(*this, Args({value})));
-    json.display(out);
-    return {};
-  }
-  if (value.is_none() || value.is_bool() || value.is_number()) {
-    value.display(out);
-  } else if (value.is_string()) {
-    html_escape(out, value.str());
-  } else {
-    html_escape(out, value.to_display_string());
-  }
-  return {};
+  return write_escaped(out, escape_, value);
 }
 
 Result<void, Error> Evaluator::render_stmt(const Stmt& stmt, std::string& out) {
@@ -369,7 +481,7 @@ Result<void, Error> Evaluator::render_stmt(const Stmt& stmt, std::string& out) {
 Result<void, Error> Evaluator::render_emit(const EmitStmt& stmt, std::string& out) {
   Value scratch;
   VQ_TRY(const Value* v, eval_ref(*stmt.expr, scratch));
-  return located(emit(*v, out), stmt.expr->line);
+  return located(emit(*v, out), error_line(*stmt.expr));
 }
 
 Result<void, Error> Evaluator::render_set(const SetStmt& stmt) {
@@ -399,7 +511,7 @@ Result<void, Error> Evaluator::render_if(const IfStmt& stmt, std::string& out) {
   for (const auto& branch : stmt.branches) {
     Value scratch;
     VQ_TRY(const Value* cond, eval_ref(*branch.cond, scratch));
-    VQ_TRY(bool taken, located(truth(*cond), branch.cond->line));
+    VQ_TRY(bool taken, located(truth(*cond), error_line(*branch.cond)));
     if (taken) return render_body(branch.body, out);
   }
   return render_body(stmt.else_body, out);
@@ -442,7 +554,7 @@ Result<void, Error> Evaluator::render_autoescape(const AutoEscapeStmt& stmt, std
 
 Result<void, Error> Evaluator::render_for(const ForStmt& stmt, std::string& out) {
   VQ_TRY(Value iterable, eval(*stmt.iter));
-  VQ_CHECK(located(check_defined(iterable), stmt.iter->line));
+  VQ_CHECK(located(check_defined(iterable), error_line(*stmt.iter)));
   auto collected = loop_items(iterable);
   if (!collected.ok()) return err(at_line(std::move(collected).error(), stmt.iter->line));
   std::shared_ptr<const std::vector<Value>> shared = std::move(collected).value();
@@ -458,7 +570,7 @@ Result<void, Error> Evaluator::render_for(const ForStmt& stmt, std::string& out)
         frames_.back().locals.clear();
         VQ_CHECK(bind(stmt.target, item));
         VQ_TRY(Value cond, eval(*stmt.filter));
-        VQ_TRY(bool keep, located(truth(cond), stmt.filter->line));
+        VQ_TRY(bool keep, located(truth(cond), error_line(*stmt.filter)));
         if (keep) kept.push_back(item);
       }
       return {};
@@ -507,13 +619,14 @@ Result<void, Error> Evaluator::run_loop(const ForStmt& stmt,
 }
 
 ValueResult Evaluator::recurse(const LoopObject& loop, const Args& args) {
+  // The argument count comes first, whatever the loop; keyword arguments count as one map.
+  if (args.positional.size() + (args.has_kwargs ? 1 : 0) != 1) {
+    return err(invalid_operation("loop() takes one argument"));
+  }
   if (!loop.stmt().recursive) {
     return err(invalid_operation("cannot recurse outside of recursive loop"));
   }
-  if (args.positional.size() != 1 || args.has_kwargs) {
-    return err(invalid_operation("loop() takes one argument"));
-  }
-  const Value& iterable = args.positional[0];
+  const Value iterable = args.has_kwargs ? args.kwargs_map() : args.positional[0];
   VQ_CHECK(check_defined(iterable));
   auto items = loop_items(iterable);
   if (!items.ok()) return err(invalid_operation("cannot recurse because of non-iterable value"));
@@ -528,7 +641,8 @@ ValueResult Evaluator::recurse(const LoopObject& loop, const Args& args) {
 
 ValueResult Evaluator::eval(const Expr& expr) {
   ValueResult result = eval_inner(expr);
-  if (!result.ok() && !result.error().template_name()) result.error().set_location("", expr.line);
+  if (!result.ok() && !result.error().template_name())
+    result.error().set_location("", error_line(expr));
   return result;
 }
 
@@ -602,7 +716,7 @@ ValueResult Evaluator::eval_unary(const UnaryExpr& expr) {
 
 ValueResult Evaluator::eval_cond(const CondExpr& c) {
   VQ_TRY(Value cond, eval(*c.cond));
-  VQ_TRY(bool taken, located(truth(cond), c.cond->line));
+  VQ_TRY(bool taken, located(truth(cond), error_line(*c.cond)));
   if (taken) return eval(*c.then);
   if (c.otherwise) return eval(*c.otherwise);
   return Value::silent_undefined();
@@ -861,10 +975,10 @@ ValueResult Evaluator::eval_filter(const FilterExpr& expr, const Value* captured
   VQ_CHECK(eval_args(expr.args, args));
   const Function* filter = resolve_filter(expr);
   if (filter == nullptr) {
-    return err(
-        at_line(Error(ErrorKind::UnknownFilter, "filter " + expr.name + " is unknown"), expr.line));
+    return err(at_line(Error(ErrorKind::UnknownFilter, "filter " + expr.name + " is unknown"),
+                       error_line(expr)));
   }
-  ValueResult result = located((*filter)(*this, args), expr.line);
+  ValueResult result = located((*filter)(*this, args), error_line(expr));
   if (result.ok()) VQ_CHECK(spend(units_for(args) + bulk(*result)));
   recycle(args);
   return result;

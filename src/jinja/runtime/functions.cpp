@@ -99,7 +99,9 @@ void Object::display(std::string& out) const {
 ValueResult Object::call(State&, const Args&) const {
   return err(invalid_operation("object is not callable"));
 }
-ValueResult Object::call_method(State&, std::string_view name, const Args&) const {
+ValueResult Object::call_method(State& state, std::string_view name, const Args& args) const {
+  // A method is whatever the attribute of that name holds, callable or not.
+  if (Value attr = get_attr(name); !attr.is_undefined()) return call_value(state, attr, args);
   return err(Error(ErrorKind::UnknownMethod,
                    std::string(kind_name(kind())) + " has no method named " + std::string(name)));
 }
@@ -116,7 +118,7 @@ ValueResult call_value(State& state, const Value& callee, const Args& args) {
 ValueResult call_method(State& state, const Value& base, std::string_view name, const Args& args) {
   if (Object* o = base.object_ptr()) return o->call_method(state, name, args);
   if (const Map* m = base.map_data()) {
-    if (const Value* f = m->find(name); f && f->is_object()) return call_value(state, *f, args);
+    if (const Value* f = m->find(name)) return call_value(state, *f, args);
   }
   return err(Error(ErrorKind::UnknownMethod, std::string(kind_name(base.kind())) +
                                                  " has no method named " + std::string(name)));

@@ -1,5 +1,6 @@
 #include "jinja/runtime/loop_object.h"
 
+#include <algorithm>
 #include <array>
 
 #include "jinja/runtime/evaluator.h"
@@ -79,6 +80,9 @@ ValueResult LoopObject::call_method(State& state, std::string_view name, const A
     last_changed_ = std::move(current);
     return Value(true);
   }
+  // An attribute is there even while its value is undefined (`previtem` on the first item).
+  if (std::find(kAttributes.begin(), kAttributes.end(), name) != kAttributes.end())
+    return call_value(state, get_attr(name), args);
   return Object::call_method(state, name, args);
 }
 

@@ -423,51 +423,43 @@ class Parser {
 
   Result<StmtPtr, Error> parse_set(std::uint32_t line) {
     Target target;
-    VQ_TRY(bool in_paren, skip(TokenKind::ParenOpen));
-    if (in_paren) {
-      VQ_TRY(target, parse_assignment(true));
-      VQ_CHECK(expect(TokenKind::ParenClose, "`)`"));
+    VQ_TRY(bool empty, matches(TokenKind::BlockEnd));
+    if (empty) {
+      target.kind = Target::Kind::Tuple;
+      target.line = line;
     } else {
-      VQ_TRY(bool empty, matches(TokenKind::BlockEnd));
-      if (empty) {
-        target.kind = Target::Kind::Tuple;
-        target.line = line;
-      } else {
-        VQ_TRY(target, parse_assign_name(true));
-        VQ_TRY(bool tuple, matches(TokenKind::Comma));
-        if (tuple) {
-          Target group;
-          group.kind = Target::Kind::Tuple;
-          group.line = target.line;
-          group.items.push_back(std::move(target));
-          while (true) {
-            VQ_TRY(bool comma, skip(TokenKind::Comma));
-            if (!comma) break;
-            VQ_TRY(Target item, parse_assign_name(true));
-            group.items.push_back(std::move(item));
-          }
-          target = std::move(group);
+      VQ_TRY(target, parse_assign_item(true));
+      VQ_TRY(bool tuple, matches(TokenKind::Comma));
+      if (tuple) {
+        Target group;
+        group.kind = Target::Kind::Tuple;
+        group.line = target.line;
+        group.items.push_back(std::move(target));
+        while (true) {
+          VQ_TRY(bool comma, skip(TokenKind::Comma));
+          if (!comma) break;
+          VQ_TRY(Target item, parse_assign_item(true));
+          group.items.push_back(std::move(item));
         }
+        target = std::move(group);
       }
     }
-    if (!in_paren) {
-      VQ_TRY(bool block_end, matches(TokenKind::BlockEnd));
-      VQ_TRY(bool pipe, matches(TokenKind::Pipe));
-      if (block_end || pipe) {
-        auto stmt = std::make_unique<SetBlockStmt>(line);
-        stmt->target = std::move(target);
-        if (pipe) {
-          VQ_TRY(bool consumed_pipe, skip(TokenKind::Pipe));
-          (void)consumed_pipe;
-          VQ_TRY(stmt->filter, parse_filter_chain());
-        }
-        VQ_CHECK(expect(TokenKind::BlockEnd, "end of block"));
-        VQ_TRY(stmt->body, subparse({"endset"}));
-        Token end;
-        VQ_TRY(bool ignored, next(end));
-        (void)ignored;
-        return StmtPtr(std::move(stmt));
+    VQ_TRY(bool block_end, matches(TokenKind::BlockEnd));
+    VQ_TRY(bool pipe, matches(TokenKind::Pipe));
+    if (block_end || pipe) {
+      auto stmt = std::make_unique<SetBlockStmt>(line);
+      stmt->target = std::move(target);
+      if (pipe) {
+        VQ_TRY(bool consumed_pipe, skip(TokenKind::Pipe));
+        (void)consumed_pipe;
+        VQ_TRY(stmt->filter, parse_filter_chain());
       }
+      VQ_CHECK(expect(TokenKind::BlockEnd, "end of block"));
+      VQ_TRY(stmt->body, subparse({"endset"}));
+      Token end;
+      VQ_TRY(bool ignored, next(end));
+      (void)ignored;
+      return StmtPtr(std::move(stmt));
     }
     VQ_CHECK(expect(TokenKind::Assign, "assignment operator"));
     auto stmt = std::make_unique<SetStmt>(line);
@@ -568,6 +560,15 @@ class Parser {
     return target;
   }
 
+  // One element of an unpacking target: a name or a parenthesised group.
+  Result<Target, Error> parse_assign_item(bool dotted) {
+    VQ_TRY(bool paren, skip(TokenKind::ParenOpen));
+    if (!paren) return parse_assign_name(dotted);
+    VQ_TRY(Target inner, parse_assignment(dotted));
+    VQ_CHECK(expect(TokenKind::ParenClose, "`)`"));
+    return inner;
+  }
+
   Result<Target, Error> parse_assignment(bool dotted) {
     if (++other_depth_ > kMaxOtherNesting) return err(too_deep());
     auto r = parse_assignment_inner(dotted);
@@ -587,15 +588,8 @@ class Parser {
           t->kind == TokenKind::BlockEnd || t->is_ident("in")) {
         break;
       }
-      VQ_TRY(bool paren, skip(TokenKind::ParenOpen));
-      if (paren) {
-        VQ_TRY(Target inner, parse_assignment(dotted));
-        VQ_CHECK(expect(TokenKind::ParenClose, "`)`"));
-        group.items.push_back(std::move(inner));
-      } else {
-        VQ_TRY(Target name, parse_assign_name(dotted));
-        group.items.push_back(std::move(name));
-      }
+      VQ_TRY(Target item, parse_assign_item(dotted));
+      group.items.push_back(std::move(item));
       VQ_TRY(bool comma, matches(TokenKind::Comma));
       if (!comma) break;
       is_tuple = true;

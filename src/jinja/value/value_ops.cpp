@@ -95,11 +95,16 @@ Coerced coerce(const Value& a, const Value& b) {
   return c;
 }
 
-// A repetition count: integers, integral floats and booleans, not negative.
-std::optional<std::size_t> repeat_count(const Value& v) {
-  auto i = v.to_int64_lossless();
-  if (!i || *i < 0) return std::nullopt;
-  return static_cast<std::size_t>(*i);
+// A repetition count: integers up to the unsigned 64-bit range, integral floats and booleans,
+// not negative. Counts beyond what fits in memory are refused by the size checks of `repeat`.
+std::optional<std::uint64_t> repeat_count(const Value& v) {
+  if (auto i = v.to_int64_lossless()) {
+    if (*i < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(*i);
+  }
+  auto u = v.is_integer() ? v.to_uint128() : std::nullopt;
+  if (!u || *u > std::numeric_limits<std::uint64_t>::max()) return std::nullopt;
+  return static_cast<std::uint64_t>(*u);
 }
 
 bool container_operand(const Value& v) {
@@ -115,7 +120,8 @@ ValueResult repeat(const Value& target, const Value& count) {
     auto n = repeat_count(count);
     if (!n) return err(invalid_operation("strings can only be multiplied with integers"));
     std::string_view s = target.str();
-    if (!s.empty() && *n > kMaxRepeatedString / s.size())
+    if (s.empty()) return Value(std::string());
+    if (*n > kMaxRepeatedString / s.size())
       return err(invalid_operation("repeated string is too large"));
     std::string out;
     out.reserve(s.size() * *n);
@@ -128,7 +134,8 @@ ValueResult repeat(const Value& target, const Value& count) {
   if (target.is_iterator() && !target.iterator_sized())
     return err(invalid_operation("cannot repeat unsized iterables"));
   VQ_TRY(std::vector<Value> items, collect(target));
-  if (!items.empty() && *n > kMaxRepeatedItems / items.size())
+  if (items.empty()) return Value::iterator({});
+  if (*n > kMaxRepeatedItems / items.size())
     return err(invalid_operation("repeated sequence is too large"));
   std::vector<Value> out;
   out.reserve(items.size() * *n);
@@ -303,7 +310,12 @@ ValueResult neg(const Value& a) {
   if (a.is_float()) return Value(-a.as_float());
   if (a.is_integer()) {
     auto i = a.to_int128();
-    if (!i || *i == kInt128Min) return err(invalid_operation("overflow"));
+    if (!i) {
+      // 2^127 only exists unsigned (the literal), but its negation is the smallest signed value.
+      if (a.to_uint128() == static_cast<UInt128>(kInt128Min)) return Value(kInt128Min);
+      return err(Error(ErrorKind::InvalidOperation));
+    }
+    if (*i == kInt128Min) return err(invalid_operation("overflow"));
     return Value(-*i);
   }
   return err(Error(ErrorKind::InvalidOperation));

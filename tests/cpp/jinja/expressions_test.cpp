@@ -64,6 +64,25 @@ TEST(Expressions, Calls) {
        error("unknown method: string has no method named upper (in t:1)")},
       {"{{ m.items() }}", "{\"m\": {}}",
        error("unknown method: map has no method named items (in t:1)")},
+      // A method is the attribute of that name, whatever it holds.
+      {"{{ m.a() }}", "{\"m\": {\"a\": 1}}",
+       error("invalid operation: value of type number is not callable (in t:1)")},
+      {"{{ m.n(1, k=2) }}", "{\"m\": {\"n\": null}}",
+       error("invalid operation: value of type none is not callable (in t:1)")},
+      {"{{ m.l() }}", "{\"m\": {\"l\": [1]}}",
+       error("invalid operation: object is not callable (in t:1)")},
+      {"{% set ns = namespace(a=1) %}{{ ns.a() }}", "{}",
+       error("invalid operation: value of type number is not callable (in t:1)")},
+      {"{% set ns = namespace(a=1) %}{{ ns.b() }}", "{}",
+       error("unknown method: map has no method named b (in t:1)")},
+      {"{% for x in [1] %}{{ loop.index() }}{% endfor %}", "{}",
+       error("invalid operation: value of type number is not callable (in t:1)")},
+      {"{% for x in [1] %}{{ loop.previtem() }}{% endfor %}", "{}",
+       error("invalid operation: value of type undefined is not callable (in t:1)")},
+      {"{% for x in [1] %}{{ loop.nope() }}{% endfor %}", "{}",
+       error("unknown method: map has no method named nope (in t:1)")},
+      {"{{ 'ab' * 18446744073709551615 }}", "{}",
+       error("invalid operation: repeated string is too large (in t:1)")},
       {"{{ super() }}", "{}", error("invalid operation: cannot super outside of block (in t:1)")},
       {"{{ f(*true) }}", "{}", error("invalid operation: bool is not iterable (in t:1)")},
       {"{{ f(**[1, 2]) }}", "{}",
@@ -145,6 +164,17 @@ TEST(StrictUndefined, EveryUseFails) {
       {"a\nb\n{{ seq[42][23] }}", "{\"seq\": [1]}", error("undefined value (in t:3)")},
       {"{% for item in seq %}\n  {{ item.a.b }}\n{% endfor %}", "{\"seq\": [{}]}",
        error("undefined value (in t:2)")},
+      // Inside a multi-line expression an operation reports the line of its last operand.
+      {"{{ 'a'\n ~ x\n }}", "{}", error("undefined value (in t:2)")},
+      {"{{ x\n ~ 'a' }}", "{}", error("undefined value (in t:2)")},
+      {"{{ 'a' ~\n\n x.y }}", "{}", error("undefined value (in t:3)")},
+      {"{{ x\n|upper }}", "{}", error("undefined value (in t:1)")},
+      {"{% if 1 ==\n x %}{% endif %}", "{}", error("undefined value (in t:2)")},
+      {"{{ 'a' if\n x }}", "{}", error("undefined value (in t:2)")},
+      {"{{ 1 +\n x }}", "{}",
+       error("invalid operation: tried to use + operator on unsupported types number and "
+             "undefined (in t:2)")},
+      {"{{ -\nx }}", "{}", error("invalid operation (in t:1)")},
   });
 }
 

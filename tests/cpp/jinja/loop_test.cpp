@@ -101,6 +101,16 @@ TEST(RecursiveLoops, Errors) {
        error("invalid operation: cannot recurse outside of recursive loop (in t:1)")},
       {"{% for x in [1] recursive %}{{ loop([1], [2]) }}{% endfor %}", "{}",
        error("invalid operation: loop() takes one argument (in t:1)")},
+      // The argument count is checked before the loop kind; keywords count as one map.
+      {"{% for x in [1] %}{{ loop() }}{% endfor %}", "{}",
+       error("invalid operation: loop() takes one argument (in t:1)")},
+      {"{% for x in [1] %}{{ loop([1], a=1) }}{% endfor %}", "{}",
+       error("invalid operation: loop() takes one argument (in t:1)")},
+      {"{% for x in [1] %}{{ loop(a=1) }}{% endfor %}", "{}",
+       error("invalid operation: cannot recurse outside of recursive loop (in t:1)")},
+      {"{% for x in [1] recursive %}{% if x == 1 %}{{ loop(a=1) }}{% else %}{{ x }}{% endif %}"
+       "{% endfor %}",
+       "{}", output("a")},
       {"{% for x in [1, 2, 3] recursive %}\n  {{ loop(x) }}\n{% endfor %}", "{}",
        error("invalid operation: cannot recurse because of non-iterable value (in t:2)")},
       {"{% for item in seq recursive %}\n  {{ loop(seq) }}\n{% endfor %}", "{\"seq\": [1]}",

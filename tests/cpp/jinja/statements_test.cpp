@@ -73,6 +73,13 @@ TEST(Literals, StringsAndNumbers) {
        output("1000 10.5 100000.0 1.0 0.01")},
       {"{{ 18446744073709551615 }} {{ 18446744073709551616 }}", "{}",
        output("18446744073709551615 18446744073709551616")},
+      // The smallest signed 128-bit value has no positive literal of its own.
+      {"{{ -170141183460469231731687303715884105728 }} "
+       "{{ -(170141183460469231731687303715884105728) is integer }}",
+       "{}", output("-170141183460469231731687303715884105728 True")},
+      {"{{ -170141183460469231731687303715884105729 }}", "{}", error("invalid operation (in t:1)")},
+      {"{{ -(-170141183460469231731687303715884105727 - 1) }}", "{}",
+       error("invalid operation: overflow (in t:1)")},
       {"{{ true }} {{ True }} {{ false }} {{ none }} {{ None }}", "{}",
        output("True True False None None")},
       {"{{ NONE }}", "{\"NONE\": 3}", output("3")},
@@ -129,6 +136,27 @@ TEST(Statements, IfWithSet) {
       {"{% with (a, b) = [1, 2] %}{{ b }}{{ a }}{% endwith %}", "{}", output("21")},
       {"{% set a, b = 1, 2 %}{{ a }}{{ b }}", "{}", output("12")},
       {"{% set (c, d) = [3, 4] %}{{ c }}{{ d }}", "{}", output("34")},
+      // Groups nest after the first name as they do in loop targets.
+      {"{% set a, (b, c) = [1, [2, 3]] %}{{ a }}{{ b }}{{ c }}", "{}", output("123")},
+      {"{% set a, (b, (c,)), () = [1, [2, [3]], []] %}{{ a }}{{ b }}{{ c }}", "{}", output("123")},
+      {"{% set (a, b), (c) = [[1, 2], 3] %}{{ a }}{{ b }}{{ c }}", "{}", output("123")},
+      {"{% set (a) %}x{% endset %}{{ a }}", "{}", output("x")},
+      {"{% set (a, b) %}xy{% endset %}", "{}",
+       error("cannot unpack: value is not iterable (in t:1)")},
+      {"{% set (a, b), = [[1, 2]] %}", "{}",
+       error("syntax error: unexpected `=`, expected identifier (in t:1)")},
+      {"{% set ns = namespace() %}{% set a, (ns.b, c) = [1, [2, 3]] %}{{ ns.b }}", "{}",
+       output("2")},
+      {"{% set a,\n(b, c) = [1, [2]] %}", "{}",
+       error("cannot unpack: sequence of wrong length (expected 2, got 1) (in t:2)")},
+      {"{% set a, (b, c) = [1, 2] %}", "{}",
+       error("cannot unpack: value is not iterable (in t:1)")},
+      {"{% set a, = [1] %}", "{}",
+       error("syntax error: unexpected `=`, expected identifier (in t:1)")},
+      {"{% set a, (b c) = 1 %}", "{}",
+       error("syntax error: unexpected identifier, expected `)` (in t:1)")},
+      {"{% set a, (loop) = 1 %}", "{}",
+       error("syntax error: cannot assign to reserved variable name loop (in t:1)")},
       {"{% set x = 1, 2 %}{{ x }} {% set y = 1, %}{{ y }}", "{}", output("[1, 2] [1]")},
       {"{% set u = missing %}ok", "{}", output("ok")},
       {"{% set t %}a{{ 1 }}b{% endset %}[{{ t }}]", "{}", output("[a1b]")},
@@ -168,7 +196,14 @@ TEST(Statements, AutoEscape) {
        output("[&lt;]")},
       {"{% autoescape 'json' %}{{ none }} {{ true }} {{ 'a<' }} {{ [1] }} {{ 'x'|safe }}"
        "{% endautoescape %}",
-       ctx, output("null true \"a\\u003c\" [1] x")},
+       ctx, output("null true \"a<\" [1] x")},
+      // JSON escaping prints plain JSON, without the HTML-safe escapes of tojson.
+      {"{% autoescape 'json' %}{{ unsafe }}|{{ \"it's <b>\" }}|{{ [1, '<'] }}|{{ 'a' if false }}"
+       "|{{ {'k': '<'|safe} }}{% endautoescape %}",
+       ctx, output("\"<a href='x'>&/\"|\"it's <b>\"|[1,\"<\"]|null|{\"k\":\"<\"}")},
+      {"{% autoescape 'json' %}{{ {none: 1} }}{% endautoescape %}", ctx,
+       error("could not serialize to value: unable to format to JSON (in t:1)")},
+      {"{% autoescape 'json' %}{{ x }}{% endautoescape %}", ctx, error("undefined value (in t:1)")},
       {"{{ unsafe|e }}|{{ 5|e }}|{{ none|escape }}", ctx,
        output("&lt;a href=&#x27;x&#x27;&gt;&amp;&#x2f;|5|None")},
   });
@@ -181,9 +216,16 @@ TEST(Statements, TemplateNameSelectsEscaping) {
   }
   for (const std::string name : {"data.json", "data.json5", "app.js", "conf.yaml", "conf.yml.j2"}) {
     EXPECT_EQ(render("{{ '<' }}{{ none }}", "{}", UndefinedBehavior::Strict, name),
-              output("\"\\u003c\"null"))
+              output("\"<\"null"))
         << name;
   }
+  // Without an active mode, escape falls back on the template's own, then on HTML.
+  EXPECT_EQ(render("{% autoescape false %}{{ '<'|e }}{% endautoescape %}", "{}",
+                   UndefinedBehavior::Strict, "data.json"),
+            output("\"<\""));
+  EXPECT_EQ(render("{% autoescape false %}{{ '<'|e }}{% endautoescape %}", "{}",
+                   UndefinedBehavior::Strict, "kernel"),
+            output("&lt;"));
   for (const std::string name : {"kernel", "page.txt", "html", "page.j2", "page.html.txt"}) {
     EXPECT_EQ(render("{{ '<' }}", "{}", UndefinedBehavior::Strict, name), output("<")) << name;
   }

@@ -47,6 +47,12 @@ ASSIGNMENTS = (
     "{% set (c, d) = [3, 4] %}{{ c }}{{ d }}", "{% set t %}a{{ 1 }}b{% endset %}{{ t }}",
     "{% set t | upper %}abc{% endset %}{{ t }}", "{% set t | replace('a', 'b') | upper %}aa{% endset %}{{ t }}",
     "{% set u = missing %}ok", "{% set x = 1 %}{% with %}{% set x = 2 %}{{ x }}{% endwith %}{{ x }}",
+    "{% set a, (b, c) = [1, [2, 3]] %}{{ a }}{{ b }}{{ c }}", "{% set (a, b), (c) = [[1, 2], 3] %}{{ a }}{{ b }}{{ c }}",
+    "{% set a, (b, (c,)), () = [1, [2, [3]], []] %}{{ a }}{{ b }}{{ c }}",
+    "{% set ns = namespace() %}{% set a, (ns.b, c) = [1, [2, 3]] %}{{ ns.b }}{{ c }}",
+    "{% set a,\n(b, c) = [1, [2]] %}", "{% set a, (b, c) = [1, 2] %}", "{% set (a, b), = [[1, 2]] %}",
+    "{% set a, (b c) = 1 %}", "{% set a, (loop) = 1 %}", "{% set (a) %}x{% endset %}{{ a }}",
+    "{% set (a, b) %}xy{% endset %}", "{% set a, (b, c) | upper %}x{% endset %}",
 )
 
 BLOCKS = (
@@ -61,6 +67,27 @@ BLOCKS = (
     "{% autoescape true %}{{ '<'|e }}{{ 'x' ~ '<' }}{{ '<'|tojson }}{% endautoescape %}",
     "{% autoescape true %}{% for x in [['<']] recursive %}{{ loop(x) if x is sequence else x }}{% endfor %}{% endautoescape %}",
     "{% do range(3) %}ok", "{% do dict(a=1).items() %}",
+    # JSON escaping prints plain JSON; the filters that follow the mode follow it there too.
+    "{% autoescape 'json' %}{{ \"it's <b>\" }}|{{ [1, '<'] }}|{{ {'a': '<'|safe, 'b': none} }}{% endautoescape %}",
+    "{% autoescape 'json' %}{{ none }}{{ true }}{{ 1.5 }}{{ 1e100 }}{{ 'a' if false }}{{ '<'|safe }}{% endautoescape %}",
+    "{% autoescape 'json' %}{{ 'x'|e }}{{ '<'|e|e }}{{ ['<']|e }}{{ none|e }}{{ (1 if false)|e }}{{ ('<'|e ~ 'x') }}{% endautoescape %}",
+    "{% autoescape 'json' %}{{ ['<'|e] }}{{ '<'|e is safe }}{{ '<'|e|length }}{% endautoescape %}",
+    "{% autoescape 'json' %}{{ 'a\u2028\x7f\x01\t' }}{{ '\u00e9' }}{% endautoescape %}",
+    "{% autoescape 'json' %}{{ {none: 1} }}{% endautoescape %}",
+    "{% autoescape 'json' %}{{ ['<'|safe, '>']|join }}|{{ ['<', '>']|join('&'|safe) }}|{{ ['<', '>']|join('&') }}{% endautoescape %}",
+    "{% autoescape 'json' %}{{ ['a'|safe, 'b']|join(',') }}|{{ ['<'|safe, 1, none, ['x']]|join }}|{{ 'ab'|join('<'|safe) }}{% endautoescape %}",
+    "{% autoescape 'json' %}{{ ['a'|safe, (1 if false)]|join(',') }}{% endautoescape %}",
+    "{% autoescape 'json' %}{{ ['a'|safe, x]|join(',') }}{% endautoescape %}",
+    "{% autoescape true %}{{ ['a'|safe, x]|join(',') }}{% endautoescape %}",
+    "{% autoescape true %}{{ ['a'|safe, (1 if false), none, [1, '<']]|join(',') }}{% endautoescape %}",
+    "{% autoescape 'json' %}{{ '<'|replace('<', '&lt;'|safe) }}|{{ '<'|safe|replace('<', '>') }}|{{ 'a<'|safe|replace('<', '>'|safe) }}|{{ 1|replace('1', '>'|safe) }}{% endautoescape %}",
+    "{% autoescape true %}{{ '<'|safe|replace('<', '>') }}|{{ '&lt;'|safe|replace('<', '>') }}|{{ '<'|replace('<'|safe, '>') }}{% endautoescape %}",
+    "{% autoescape 'json' %}{{ '[%s]'|safe|format('<') }}|{{ '[%s]'|format('<'|safe) }}|{{ '[%s]'|safe|format(none) }}|{{ '[%s]'|safe|format([1, 'a']) }}{% endautoescape %}",
+    "{% autoescape 'json' %}{{ '[%5s]'|safe|format('<') }}|{{ '[%.1s]'|safe|format('<<') }}|{{ '[%s]'|safe|format(x) }}|{{ '[%s]'|safe|format(1.5) }}{% endautoescape %}",
+    "{% autoescape true %}{{ '[%s]'|safe|format([1, '<']) }}|{{ '[%s]'|safe|format(none) }}|{{ '[%s]'|safe|format(x) }}{% endautoescape %}",
+    "{% autoescape 'json' %}{% set c %}a<{% endset %}{{ c }}{% filter upper %}b<{% endfilter %}{{ 'x'|tojson }}{% endautoescape %}",
+    "{% autoescape 'json' %}{% for x in [['<']] recursive %}{{ loop(x) if x is sequence else x }}{% endfor %}{% endautoescape %}",
+    "{% autoescape 'json' %}{% for x in [1] %}{{ loop }}{% endfor %}{{ namespace(a=1) }}{{ 'ab'|list }}{% endautoescape %}",
 )
 
 

@@ -45,6 +45,13 @@ TEST(BuiltinStringFilters, TrimReplaceSplitLines) {
       {R"({{ "ab"|replace("", "-") }})", "{}", output("-a-b-")},
       {R"({{ "aaa"|replace("a", "bb") }})", "{}", output("bbbbbb")},
       {R"({{ "ab"|replace("a", "b", 1) }})", "{}", error("too many arguments (in t:1)")},
+      // Arguments are converted in order: keywords in the place of `from` fail as kwargs.
+      {R"({{ "abc"|replace(old="a", new="b") }})", "{}",
+       error("invalid operation: cannot convert kwargs to string (in t:1)")},
+      {R"({{ "abc"|replace("a", new="b") }})", "{}",
+       error("invalid operation: cannot convert kwargs to string (in t:1)")},
+      {R"({{ "abc"|replace("a") }})", "{}", error("missing argument (in t:1)")},
+      {R"({{ "abc"|replace(x, "b", "c") }})", "{}", error("undefined value (in t:1)")},
       {R"({{ "a,b,,c"|split(",") }})", "{}", output(R"(["a", "b", "", "c"])")},
       {R"({{ "  a  b c "|split }})", "{}", output(R"(["a", "b", "c"])")},
       {R"({{ "a b c"|split(none, 1) }})", "{}", output(R"(["a", "b c"])")},
@@ -101,8 +108,33 @@ TEST(BuiltinStringFilters, SafetyFollowsTheInput) {
           {R"({{ ["<a>", 1]|join }})", "{}", output("&lt;a&gt;1")},
           {R"({{ "<%s>"|safe|format("&") }})", "{}", output("<&amp;>")},
           {R"({{ x|e }}{{ [1, "<"]|e }})", "{}", output("[1, &quot;&lt;&quot;]")},
+          // The text searched for is matched as written, not escaped.
+          {R"({{ "&lt;"|safe|replace("<", ">") }}{{ "<"|safe|replace("<", ">") }})", "{}",
+           output("&lt;&gt;")},
+          {R"({{ ["a"|safe, x]|join }})", "{}", error("undefined value (in t.html:1)")},
+          {R"({{ "[%s]"|safe|format([1, "<"]) }}{{ "[%s]"|safe|format(none) }})", "{}",
+           output("[[1, &quot;&lt;&quot;]][None]")},
       },
       UndefinedBehavior::Strict, "t.html");
+  // The same filters under JSON escaping escape as JSON.
+  expect_all(
+      {
+          {R"({{ "<b>"|safe|upper }}{{ "<i>"|upper }})", "{}", output("<B>\"<I>\"")},
+          {R"({{ "<"|safe|replace("<", ">") }}|{{ "a<"|safe|replace("<", ">"|safe) }})", "{}",
+           output("\">\"|a>")},
+          {R"({{ 1|replace("1", ">"|safe) }})", "{}", output("\">\"")},
+          {R"({{ ["<a>"|safe, "<b>"]|join("/") }}|{{ ["a"|safe, none, ["x"]]|join }})", "{}",
+           output("<a>\"/\"\"<b>\"|anull[\"x\"]")},
+          {R"({{ ["<", ">"]|join("&") }})", "{}", output("\"<&>\"")},
+          {R"({{ ["a"|safe, x]|join }})", "{}", error("undefined value (in t.json:1)")},
+          {R"({{ "<%s>"|safe|format("&") }}{{ "[%s]"|safe|format(none) }})", "{}",
+           output("<\"&\">[null]")},
+          {R"({{ "[%5s]"|safe|format("<") }}{{ "[%s]"|safe|format(1.5) }})", "{}",
+           output("[  \"<\"][1.5]")},
+          {R"({{ x|e }}{{ [1, "<"]|e }}{{ "<"|e|e }}{{ ("<"|e)|length }})", "{}",
+           output("null[1,\"<\"]\"<\"3")},
+      },
+      UndefinedBehavior::Strict, "t.json");
 }
 
 TEST(BuiltinStringFilters, SerialisationFilters) {

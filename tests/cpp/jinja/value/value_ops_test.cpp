@@ -54,6 +54,17 @@ TEST(ValueOps, Arithmetic) {
        "ERR: invalid operation: strings can only be multiplied with integers"},
       {BinaryOp::Mul, Value("a"), Value(200'000'000),
        "ERR: invalid operation: repeated string is too large"},
+      // Counts run to the unsigned 64-bit range; empty operands repeat to nothing at once.
+      {BinaryOp::Mul, Value("ab"), Value(std::numeric_limits<std::uint64_t>::max()),
+       "ERR: invalid operation: repeated string is too large"},
+      {BinaryOp::Mul, Value(std::numeric_limits<std::uint64_t>::max()), Value("ab"),
+       "ERR: invalid operation: repeated string is too large"},
+      {BinaryOp::Mul, Value("ab"), Value(static_cast<UInt128>(1) << 64),
+       "ERR: invalid operation: strings can only be multiplied with integers"},
+      {BinaryOp::Mul, Value(""), Value(std::numeric_limits<std::uint64_t>::max()), ""},
+      {BinaryOp::Mul, json("[]"), Value(std::numeric_limits<std::int64_t>::max()), "[]"},
+      {BinaryOp::Mul, json("[1]"), Value(std::numeric_limits<std::uint64_t>::max()),
+       "ERR: invalid operation: repeated sequence is too large"},
       {BinaryOp::Mul, json("[1, 2]"), Value(2), "[1, 2, 1, 2]"},
       {BinaryOp::Mul, json("[1]"), Value(1.5),
        "ERR: invalid operation: sequences and iterables can only be multiplied with integers"},
@@ -92,6 +103,9 @@ TEST(ValueOps, NegationAndConcat) {
   EXPECT_EQ(shown(neg(Value(3))), "-3");
   EXPECT_EQ(shown(neg(Value(std::numeric_limits<std::int64_t>::min()))), "9223372036854775808");
   EXPECT_EQ(shown(neg(Value(-kMax128 - 1))), "ERR: invalid operation: overflow");
+  EXPECT_EQ(shown(neg(Value(static_cast<UInt128>(kMax128) + 1))),
+            "-170141183460469231731687303715884105728");
+  EXPECT_EQ(shown(neg(Value(static_cast<UInt128>(kMax128) + 2))), "ERR: invalid operation");
   EXPECT_EQ(shown(neg(Value("a"))), "ERR: invalid operation");
   EXPECT_EQ(shown(neg(Value(true))), "ERR: invalid operation");
   Value s = concat(concat(Value::safe_string("a"), Value(1)), json("[null, true]"));
