@@ -1,8 +1,8 @@
 // A host's hold on a long render: asked now and then whether the render may go on.
 #pragma once
 
-#include "jinja/error.h"
 #include "base/result.h"
+#include "jinja/error.h"
 
 namespace velloquin::jinja {
 
