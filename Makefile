@@ -62,13 +62,13 @@ test-python: module
 test-conformance:
 	$(MAKE) --no-print-directory conformance STRICT=1
 
-# The sanitizer build adds about ten minutes on two cores, well inside what CI allows, so every
-# run checks the C++ tests under ASan and UBSan too.
 # Every C++ file of the repository as clang-format writes it with the root .clang-format (the
 # generated tables of src/jinja/unicode excepted).
 test-format: deps
 	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
+# The sanitizer build adds about ten minutes on two cores, well inside what CI allows, so every
+# run checks the C++ tests under ASan and UBSan too.
 test: test-format test-cpp test-python test-conformance sanitize
 
 demo: module
