@@ -7,6 +7,7 @@
 #include <limits>
 #include <utility>
 
+#include "base/try.h"
 #include "base/utf8.h"
 #include "definition/read_messages.h"
 
@@ -203,7 +204,7 @@ Result<std::string_view, ReadError> JsonTextCursor::parse_string() {
       scratch_.append(text_.substr(start, pos_ - start));
       copied = true;
       ++pos_;
-      if (auto escape = parse_escape(); !escape) return err(std::move(escape).error());
+      VQ_CHECK(parse_escape());
       start = pos_;
       continue;
     }
@@ -245,9 +246,7 @@ Result<void, ReadError> JsonTextCursor::parse_escape() {
     default:
       return err(error_here("invalid escape"));
   }
-  auto first = parse_hex_escape();
-  if (!first) return err(std::move(first).error());
-  std::uint32_t n = *first;
+  VQ_TRY(std::uint32_t n, parse_hex_escape());
   if (n >= 0xDC00 && n <= 0xDFFF) return err(error_here("lone leading surrogate in hex escape"));
   if (n < 0xD800 || n > 0xDBFF) {
     jinja::utf8::append(scratch_, n);
@@ -260,9 +259,7 @@ Result<void, ReadError> JsonTextCursor::parse_escape() {
     ++pos_;
     if (!matches) return err(error_here("unexpected end of hex escape"));
   }
-  auto second = parse_hex_escape();
-  if (!second) return err(std::move(second).error());
-  std::uint32_t n2 = *second;
+  VQ_TRY(std::uint32_t n2, parse_hex_escape());
   if (n2 < 0xDC00 || n2 > 0xDFFF) return err(error_here("lone leading surrogate in hex escape"));
   jinja::utf8::append(scratch_, (((n - 0xD800) << 10) | (n2 - 0xDC00)) + 0x10000);
   return {};
@@ -342,10 +339,9 @@ Result<JsonTextNumber, ReadError> JsonTextCursor::parse_number(bool positive) {
       return number;
     }
   }
-  auto value = parse_float(start);
-  if (!value) return err(std::move(value).error());
+  VQ_TRY(auto value, parse_float(start));
   number.kind = JsonTextNumber::Kind::F64;
-  number.f64 = *value;
+  number.f64 = value;
   return number;
 }
 
@@ -458,24 +454,21 @@ Result<void, ReadError> JsonTextCursor::end_array() {
 }
 
 Result<JsonObject, ReadError> JsonTextCursor::parse_object() {
-  if (auto depth = enter(); !depth) return err(std::move(depth).error());
+  VQ_CHECK(enter());
   ++pos_;
   JsonObject object;
   bool first = true;
   for (;;) {
-    auto more = next_member(first);
-    if (!more) return err(std::move(more).error());
-    if (!*more) break;
-    auto key = parse_string();
-    if (!key) return err(std::move(key).error());
-    std::string name(*key);
-    if (auto colon = parse_colon(); !colon) return err(std::move(colon).error());
-    auto value = parse_value();
-    if (!value) return err(std::move(value).error());
-    object.insert_or_assign(std::move(name), std::move(value).value());
+    VQ_TRY(auto more, next_member(first));
+    if (!more) break;
+    VQ_TRY(auto key, parse_string());
+    std::string name(key);
+    VQ_CHECK(parse_colon());
+    VQ_TRY(auto value, parse_value());
+    object.insert_or_assign(std::move(name), std::move(value));
   }
   leave();
-  if (auto end = end_object(); !end) return err(std::move(end).error());
+  VQ_CHECK(end_object());
   return object;
 }
 
@@ -486,52 +479,47 @@ Result<Json, ReadError> JsonTextCursor::parse_value() {
       return err(error_at_peek("EOF while parsing a value"));
     case 'n':
       ++pos_;
-      if (auto ident = parse_ident("ull"); !ident) return err(std::move(ident).error());
+      VQ_CHECK(parse_ident("ull"));
       return Json();
     case 't':
       ++pos_;
-      if (auto ident = parse_ident("rue"); !ident) return err(std::move(ident).error());
+      VQ_CHECK(parse_ident("rue"));
       return Json(true);
     case 'f':
       ++pos_;
-      if (auto ident = parse_ident("alse"); !ident) return err(std::move(ident).error());
+      VQ_CHECK(parse_ident("alse"));
       return Json(false);
     case '"': {
       ++pos_;
-      auto text = parse_string();
-      if (!text) return err(std::move(text).error());
-      return Json(std::string(*text));
+      VQ_TRY(auto text, parse_string());
+      return Json(std::string(text));
     }
     case '[': {
-      if (auto depth = enter(); !depth) return err(std::move(depth).error());
+      VQ_CHECK(enter());
       ++pos_;
       Json array = Json::array();
       bool first = true;
       for (;;) {
-        auto more = next_element(first);
-        if (!more) return err(std::move(more).error());
-        if (!*more) break;
-        auto item = parse_value();
-        if (!item) return err(std::move(item).error());
-        array.push_back(std::move(item).value());
+        VQ_TRY(auto more, next_element(first));
+        if (!more) break;
+        VQ_TRY(auto item, parse_value());
+        array.push_back(std::move(item));
       }
       leave();
-      if (auto end = end_array(); !end) return err(std::move(end).error());
+      VQ_CHECK(end_array());
       return array;
     }
     case '{': {
-      auto object = parse_object();
-      if (!object) return err(std::move(object).error());
-      return Json(std::move(object).value());
+      VQ_TRY(auto object, parse_object());
+      return Json(std::move(object));
     }
     default:
       break;
   }
   if (c == '-' || is_digit(c)) {
     if (c == '-') ++pos_;
-    auto number = parse_number(c != '-');
-    if (!number) return err(std::move(number).error());
-    return json_of(*number);
+    VQ_TRY(auto number, parse_number(c != '-'));
+    return json_of(number);
   }
   return err(error_at_peek("expected value"));
 }
@@ -543,58 +531,52 @@ Result<Content, ReadError> JsonTextCursor::parse_content() {
       return err(error_at_peek("EOF while parsing a value"));
     case 'n':
       ++pos_;
-      if (auto ident = parse_ident("ull"); !ident) return err(std::move(ident).error());
+      VQ_CHECK(parse_ident("ull"));
       return Content::null();
     case 't':
       ++pos_;
-      if (auto ident = parse_ident("rue"); !ident) return err(std::move(ident).error());
+      VQ_CHECK(parse_ident("rue"));
       return Content::of_bool(true);
     case 'f':
       ++pos_;
-      if (auto ident = parse_ident("alse"); !ident) return err(std::move(ident).error());
+      VQ_CHECK(parse_ident("alse"));
       return Content::of_bool(false);
     case '"': {
       ++pos_;
-      auto text = parse_string();
-      if (!text) return err(std::move(text).error());
-      return Content::of_string(std::string(*text));
+      VQ_TRY(auto text, parse_string());
+      return Content::of_string(std::string(text));
     }
     case '[': {
-      if (auto depth = enter(); !depth) return err(std::move(depth).error());
+      VQ_CHECK(enter());
       ++pos_;
       std::vector<Content> items;
       bool first = true;
       for (;;) {
-        auto more = next_element(first);
-        if (!more) return err(std::move(more).error());
-        if (!*more) break;
-        auto item = parse_content();
-        if (!item) return err(std::move(item).error());
-        items.push_back(std::move(item).value());
+        VQ_TRY(auto more, next_element(first));
+        if (!more) break;
+        VQ_TRY(auto item, parse_content());
+        items.push_back(std::move(item));
       }
       leave();
-      if (auto end = end_array(); !end) return err(std::move(end).error());
+      VQ_CHECK(end_array());
       return Content::of_seq(std::move(items));
     }
     case '{': {
-      if (auto depth = enter(); !depth) return err(std::move(depth).error());
+      VQ_CHECK(enter());
       ++pos_;
       std::vector<std::pair<Content, Content>> entries;
       bool first = true;
       for (;;) {
-        auto more = next_member(first);
-        if (!more) return err(std::move(more).error());
-        if (!*more) break;
-        auto key = parse_string();
-        if (!key) return err(std::move(key).error());
-        Content name = Content::of_string(std::string(*key));
-        if (auto colon = parse_colon(); !colon) return err(std::move(colon).error());
-        auto value = parse_content();
-        if (!value) return err(std::move(value).error());
-        entries.emplace_back(std::move(name), std::move(value).value());
+        VQ_TRY(auto more, next_member(first));
+        if (!more) break;
+        VQ_TRY(auto key, parse_string());
+        Content name = Content::of_string(std::string(key));
+        VQ_CHECK(parse_colon());
+        VQ_TRY(auto value, parse_content());
+        entries.emplace_back(std::move(name), std::move(value));
       }
       leave();
-      if (auto end = end_object(); !end) return err(std::move(end).error());
+      VQ_CHECK(end_object());
       return Content::of_map(std::move(entries));
     }
     default:
@@ -602,9 +584,8 @@ Result<Content, ReadError> JsonTextCursor::parse_content() {
   }
   if (c == '-' || is_digit(c)) {
     if (c == '-') ++pos_;
-    auto number = parse_number(c != '-');
-    if (!number) return err(std::move(number).error());
-    return content_of(*number);
+    VQ_TRY(auto number, parse_number(c != '-'));
+    return content_of(number);
   }
   return err(error_at_peek("expected value"));
 }
