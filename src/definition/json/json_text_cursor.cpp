@@ -62,6 +62,28 @@ bool valid_utf8(std::string_view text) {
   return true;
 }
 
+// The character a one-letter escape stands for; 0 for `u` and for what is no escape.
+char escaped_char(char c) {
+  switch (c) {
+    case '"':
+    case '\\':
+    case '/':
+      return c;
+    case 'b':
+      return '\b';
+    case 'f':
+      return '\f';
+    case 'n':
+      return '\n';
+    case 'r':
+      return '\r';
+    case 't':
+      return '\t';
+    default:
+      return 0;
+  }
+}
+
 bool is_string_end(unsigned char c) {
   return c == '"' || c == '\\' || c < 0x20;
 }
@@ -216,35 +238,11 @@ Result<std::string_view, ReadError> JsonTextCursor::parse_string() {
 Result<void, ReadError> JsonTextCursor::parse_escape() {
   if (pos_ >= text_.size()) return err(error_here("EOF while parsing a string"));
   char c = text_[pos_++];
-  switch (c) {
-    case '"':
-      scratch_ += '"';
-      return {};
-    case '\\':
-      scratch_ += '\\';
-      return {};
-    case '/':
-      scratch_ += '/';
-      return {};
-    case 'b':
-      scratch_ += '\b';
-      return {};
-    case 'f':
-      scratch_ += '\f';
-      return {};
-    case 'n':
-      scratch_ += '\n';
-      return {};
-    case 'r':
-      scratch_ += '\r';
-      return {};
-    case 't':
-      scratch_ += '\t';
-      return {};
-    case 'u':
-      break;
-    default:
-      return err(error_here("invalid escape"));
+  if (c != 'u') {
+    const char plain = escaped_char(c);
+    if (plain == 0) return err(error_here("invalid escape"));
+    scratch_ += plain;
+    return {};
   }
   VQ_TRY(std::uint32_t n, parse_hex_escape());
   if (n >= 0xDC00 && n <= 0xDFFF) return err(error_here("lone leading surrogate in hex escape"));
@@ -453,141 +451,131 @@ Result<void, ReadError> JsonTextCursor::end_array() {
   return err(error_at_peek("trailing characters"));
 }
 
-Result<JsonObject, ReadError> JsonTextCursor::parse_object() {
+namespace {
+
+// How a parsed tree is built: as JSON values (metadata) or as content buffers (the variable
+// type), which keep every member of an object in its order, repeated keys too.
+struct JsonTreeBuild {
+  using Node = Json;
+  using Seq = Json;
+  using Map = JsonObject;
+  static Node null() { return Json(); }
+  static Node boolean(bool b) { return Json(b); }
+  static Node string(std::string_view s) { return Json(std::string(s)); }
+  static Node number(const JsonTextNumber& n) { return json_of(n); }
+  static Seq seq() { return Json::array(); }
+  static void push(Seq& seq, Node item) { seq.push_back(std::move(item)); }
+  static Node of_seq(Seq seq) { return seq; }
+  // A repeated key keeps the later value.
+  static void insert(Map& map, std::string key, Node value) {
+    map.insert_or_assign(std::move(key), std::move(value));
+  }
+  static Node of_map(Map map) { return Json(std::move(map)); }
+};
+
+struct ContentTreeBuild {
+  using Node = Content;
+  using Seq = std::vector<Content>;
+  using Map = std::vector<std::pair<Content, Content>>;
+  static Node null() { return Content::null(); }
+  static Node boolean(bool b) { return Content::of_bool(b); }
+  static Node string(std::string_view s) { return Content::of_string(std::string(s)); }
+  static Node number(const JsonTextNumber& n) { return content_of(n); }
+  static Seq seq() { return {}; }
+  static void push(Seq& seq, Node item) { seq.push_back(std::move(item)); }
+  static Node of_seq(Seq seq) { return Content::of_seq(std::move(seq)); }
+  static void insert(Map& map, std::string key, Node value) {
+    map.emplace_back(Content::of_string(std::move(key)), std::move(value));
+  }
+  static Node of_map(Map map) { return Content::of_map(std::move(map)); }
+};
+
+}  // namespace
+
+template <class Build>
+Result<typename Build::Map, ReadError> JsonTextCursor::parse_map() {
   VQ_CHECK(enter());
   ++pos_;
-  JsonObject object;
+  typename Build::Map map;
   bool first = true;
   for (;;) {
     VQ_TRY(auto more, next_member(first));
     if (!more) break;
-    VQ_TRY(auto key, parse_string());
-    std::string name(key);
+    VQ_TRY(auto key_view, parse_string());
+    // The key's view is only valid until the value's strings are read.
+    std::string key(key_view);
     VQ_CHECK(parse_colon());
-    VQ_TRY(auto value, parse_value());
-    object.insert_or_assign(std::move(name), std::move(value));
+    VQ_TRY(auto value, parse_tree<Build>());
+    Build::insert(map, std::move(key), std::move(value));
   }
   leave();
   VQ_CHECK(end_object());
-  return object;
+  return map;
+}
+
+template <class Build>
+Result<typename Build::Node, ReadError> JsonTextCursor::parse_tree() {
+  int c = skip_whitespace();
+  switch (c) {
+    case -1:
+      return err(error_at_peek("EOF while parsing a value"));
+    case 'n':
+      ++pos_;
+      VQ_CHECK(parse_ident("ull"));
+      return Build::null();
+    case 't':
+      ++pos_;
+      VQ_CHECK(parse_ident("rue"));
+      return Build::boolean(true);
+    case 'f':
+      ++pos_;
+      VQ_CHECK(parse_ident("alse"));
+      return Build::boolean(false);
+    case '"': {
+      ++pos_;
+      VQ_TRY(auto text, parse_string());
+      return Build::string(text);
+    }
+    case '[': {
+      VQ_CHECK(enter());
+      ++pos_;
+      typename Build::Seq seq = Build::seq();
+      bool first = true;
+      for (;;) {
+        VQ_TRY(auto more, next_element(first));
+        if (!more) break;
+        VQ_TRY(auto item, parse_tree<Build>());
+        Build::push(seq, std::move(item));
+      }
+      leave();
+      VQ_CHECK(end_array());
+      return Build::of_seq(std::move(seq));
+    }
+    case '{': {
+      VQ_TRY(auto map, parse_map<Build>());
+      return Build::of_map(std::move(map));
+    }
+    default:
+      break;
+  }
+  if (c == '-' || is_digit(c)) {
+    if (c == '-') ++pos_;
+    VQ_TRY(auto number, parse_number(c != '-'));
+    return Build::number(number);
+  }
+  return err(error_at_peek("expected value"));
+}
+
+Result<JsonObject, ReadError> JsonTextCursor::parse_object() {
+  return parse_map<JsonTreeBuild>();
 }
 
 Result<Json, ReadError> JsonTextCursor::parse_value() {
-  int c = skip_whitespace();
-  switch (c) {
-    case -1:
-      return err(error_at_peek("EOF while parsing a value"));
-    case 'n':
-      ++pos_;
-      VQ_CHECK(parse_ident("ull"));
-      return Json();
-    case 't':
-      ++pos_;
-      VQ_CHECK(parse_ident("rue"));
-      return Json(true);
-    case 'f':
-      ++pos_;
-      VQ_CHECK(parse_ident("alse"));
-      return Json(false);
-    case '"': {
-      ++pos_;
-      VQ_TRY(auto text, parse_string());
-      return Json(std::string(text));
-    }
-    case '[': {
-      VQ_CHECK(enter());
-      ++pos_;
-      Json array = Json::array();
-      bool first = true;
-      for (;;) {
-        VQ_TRY(auto more, next_element(first));
-        if (!more) break;
-        VQ_TRY(auto item, parse_value());
-        array.push_back(std::move(item));
-      }
-      leave();
-      VQ_CHECK(end_array());
-      return array;
-    }
-    case '{': {
-      VQ_TRY(auto object, parse_object());
-      return Json(std::move(object));
-    }
-    default:
-      break;
-  }
-  if (c == '-' || is_digit(c)) {
-    if (c == '-') ++pos_;
-    VQ_TRY(auto number, parse_number(c != '-'));
-    return json_of(number);
-  }
-  return err(error_at_peek("expected value"));
+  return parse_tree<JsonTreeBuild>();
 }
 
 Result<Content, ReadError> JsonTextCursor::parse_content() {
-  int c = skip_whitespace();
-  switch (c) {
-    case -1:
-      return err(error_at_peek("EOF while parsing a value"));
-    case 'n':
-      ++pos_;
-      VQ_CHECK(parse_ident("ull"));
-      return Content::null();
-    case 't':
-      ++pos_;
-      VQ_CHECK(parse_ident("rue"));
-      return Content::of_bool(true);
-    case 'f':
-      ++pos_;
-      VQ_CHECK(parse_ident("alse"));
-      return Content::of_bool(false);
-    case '"': {
-      ++pos_;
-      VQ_TRY(auto text, parse_string());
-      return Content::of_string(std::string(text));
-    }
-    case '[': {
-      VQ_CHECK(enter());
-      ++pos_;
-      std::vector<Content> items;
-      bool first = true;
-      for (;;) {
-        VQ_TRY(auto more, next_element(first));
-        if (!more) break;
-        VQ_TRY(auto item, parse_content());
-        items.push_back(std::move(item));
-      }
-      leave();
-      VQ_CHECK(end_array());
-      return Content::of_seq(std::move(items));
-    }
-    case '{': {
-      VQ_CHECK(enter());
-      ++pos_;
-      std::vector<std::pair<Content, Content>> entries;
-      bool first = true;
-      for (;;) {
-        VQ_TRY(auto more, next_member(first));
-        if (!more) break;
-        VQ_TRY(auto key, parse_string());
-        Content name = Content::of_string(std::string(key));
-        VQ_CHECK(parse_colon());
-        VQ_TRY(auto value, parse_content());
-        entries.emplace_back(std::move(name), std::move(value));
-      }
-      leave();
-      VQ_CHECK(end_object());
-      return Content::of_map(std::move(entries));
-    }
-    default:
-      break;
-  }
-  if (c == '-' || is_digit(c)) {
-    if (c == '-') ++pos_;
-    VQ_TRY(auto number, parse_number(c != '-'));
-    return content_of(number);
-  }
-  return err(error_at_peek("expected value"));
+  return parse_tree<ContentTreeBuild>();
 }
 
 ReadError JsonTextCursor::unexpected(std::string_view expected) {

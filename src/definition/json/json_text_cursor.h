@@ -87,6 +87,11 @@ class JsonTextCursor {
   Result<void, ReadError> parse_escape();
   Result<std::uint16_t, ReadError> parse_hex_escape();
   Result<double, ReadError> parse_float(std::size_t start);
+  // One walk of the grammar for every kind of tree; `Build` says how nodes are made.
+  template <class Build>
+  Result<typename Build::Node, ReadError> parse_tree();
+  template <class Build>
+  Result<typename Build::Map, ReadError> parse_map();
 
   std::string_view text_;
   std::size_t pos_ = 0;

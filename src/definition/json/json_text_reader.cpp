@@ -131,26 +131,25 @@ class TextValue final : public ValueReader {
  private:
   template <class Visit>
   Unit read_object(Visit visit) {
-    VQ_CHECK(cursor_.enter());
-    cursor_.eat();
-    TextEntries entries(cursor_);
-    Unit visited = visit(entries);
-    cursor_.leave();
-    // The closing brace is looked for even after a failure, so that a failure decided by the
-    // record is placed after it.
-    Unit ended = cursor_.end_object();
-    if (!visited) return err(cursor_.place(std::move(visited).error()));
-    return ended;
+    return read_nested<TextEntries>(visit, &JsonTextCursor::end_object);
   }
 
   template <class Visit>
   Unit read_array(Visit visit) {
+    return read_nested<TextElements>(visit, &JsonTextCursor::end_array);
+  }
+
+  // An object or array: `Items` steps through its members or elements for `visit`. The closing
+  // bracket is looked for even after a failure, so that a failure decided by the record is
+  // placed after it.
+  template <class Items, class Visit>
+  Unit read_nested(Visit visit, Unit (JsonTextCursor::*end)()) {
     VQ_CHECK(cursor_.enter());
     cursor_.eat();
-    TextElements elements(cursor_);
-    Unit visited = visit(elements);
+    Items items(cursor_);
+    Unit visited = visit(items);
     cursor_.leave();
-    Unit ended = cursor_.end_array();
+    Unit ended = (cursor_.*end)();
     if (!visited) return err(cursor_.place(std::move(visited).error()));
     return ended;
   }
