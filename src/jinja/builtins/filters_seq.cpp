@@ -495,22 +495,31 @@ namespace {
 
 constexpr std::size_t kMaxBuiltItems = 10'000'000;
 
-velloquin::Result<std::size_t, Error> count_argument(ArgReader& r) {
+// The arguments of the filters that cut a sequence into lists: its items, how many, and the
+// optional padding value.
+struct CountedItems {
+  std::vector<Value> items;
+  std::size_t count = 0;
+  std::optional<Value> fill;
+};
+
+velloquin::Result<CountedItems, Error> counted_items(State& state, const Args& args) {
+  ArgReader r(args, false);
+  VQ_TRY(auto v, r.required());
   VQ_TRY(auto c, r.required());
-  VQ_TRY(auto n, arg_to_usize(c));
-  if (n == 0) return err(invalid_operation("count cannot be 0"));
-  return n;
+  VQ_TRY(std::size_t count, arg_to_usize(c));
+  if (count == 0) return err(invalid_operation("count cannot be 0"));
+  auto fill = r.optional();
+  VQ_CHECK(r.finish());
+  VQ_TRY(auto items, strict_items(state, v));
+  return CountedItems{std::move(items), count, std::move(fill)};
 }
 
 }  // namespace
 
 ValueResult batch(State& state, const Args& args) {
-  ArgReader r(args, false);
-  VQ_TRY(auto v, r.required());
-  VQ_TRY(auto count, count_argument(r));
-  auto fill = r.optional();
-  VQ_CHECK(r.finish());
-  VQ_TRY(auto items, strict_items(state, v));
+  VQ_TRY(auto in, counted_items(state, args));
+  auto& [items, count, fill] = in;
   // Padding makes `count` items out of one: bounded like the other size-multiplying operations.
   if (fill && !items.empty() && count > kMaxBuiltItems)
     return err(invalid_operation("count is too large"));
@@ -527,12 +536,8 @@ ValueResult batch(State& state, const Args& args) {
 }
 
 ValueResult slice(State& state, const Args& args) {
-  ArgReader r(args, false);
-  VQ_TRY(auto v, r.required());
-  VQ_TRY(auto count, count_argument(r));
-  auto fill = r.optional();
-  VQ_CHECK(r.finish());
-  VQ_TRY(auto items, strict_items(state, v));
+  VQ_TRY(auto in, counted_items(state, args));
+  auto& [items, count, fill] = in;
   // Bounded by the items: more slices than that would only add empty lists.
   // Every slice is a list even when empty, so the count itself is bounded.
   if (count > kMaxBuiltItems) return err(invalid_operation("count is too large"));
