@@ -387,42 +387,34 @@ Result<void, ReadError> JsonTextCursor::parse_colon() {
   return err(error_at_peek(c < 0 ? "EOF while parsing an object" : "expected `:`"));
 }
 
-Result<bool, ReadError> JsonTextCursor::next_member(bool& first) {
+Result<bool, ReadError> JsonTextCursor::next_item(bool& first, char close,
+                                                  std::string_view inside) {
   int c = skip_whitespace();
-  if (c == '}') return false;
-  if (c < 0) return err(error_at_peek("EOF while parsing an object"));
+  if (c == close) return false;
+  if (c < 0) return err(error_at_peek("EOF while parsing " + std::string(inside)));
   if (first) {
     first = false;
   } else if (c == ',') {
     ++pos_;
     c = skip_whitespace();
   } else {
-    return err(error_at_peek("expected `,` or `}`"));
+    return err(error_at_peek(std::string("expected `,` or `") + close + "`"));
   }
-  if (c == '"') {
-    ++pos_;
-    return true;
-  }
-  if (c == '}') return err(error_at_peek("trailing comma"));
+  if (c == close) return err(error_at_peek("trailing comma"));
   if (c < 0) return err(error_at_peek("EOF while parsing a value"));
-  return err(error_at_peek("key must be a string"));
+  return true;
+}
+
+Result<bool, ReadError> JsonTextCursor::next_member(bool& first) {
+  VQ_TRY(bool more, next_item(first, '}', "an object"));
+  if (!more) return false;
+  if (peek() != '"') return err(error_at_peek("key must be a string"));
+  ++pos_;
+  return true;
 }
 
 Result<bool, ReadError> JsonTextCursor::next_element(bool& first) {
-  int c = skip_whitespace();
-  if (c == ']') return false;
-  if (c < 0) return err(error_at_peek("EOF while parsing a list"));
-  if (first) {
-    first = false;
-  } else if (c == ',') {
-    ++pos_;
-    c = skip_whitespace();
-  } else {
-    return err(error_at_peek("expected `,` or `]`"));
-  }
-  if (c == ']') return err(error_at_peek("trailing comma"));
-  if (c < 0) return err(error_at_peek("EOF while parsing a value"));
-  return true;
+  return next_item(first, ']', "a list");
 }
 
 Result<void, ReadError> JsonTextCursor::end_object() {
