@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "base/try.h"
 #include "core/compiled_arms.h"
 #include "core/engine_error.h"
 #include "core/guard/guard.h"
@@ -40,24 +41,19 @@ Result<RenderResult, KernelError> render_arm(const PromptDefinition& definition,
                                              std::optional<std::string_view> variant,
                                              jinja::Value context, const GuardConfig& guard,
                                              jinja::Interruption* interruption) {
-  auto arm = resolve_variant(definition, variant);
-  if (!arm) return err(std::move(arm).error());
+  VQ_TRY(auto arm, resolve_variant(definition, variant));
   // The override is judged before compiling, so a bad override wins over a bad template.
-  auto advisory = build_guard_text(definition, guard);
-  if (!advisory) return err(std::move(advisory).error());
+  VQ_TRY(auto advisory, build_guard_text(definition, guard));
 
   const jinja::Template* kernel_template = nullptr;
   if (compiled != nullptr) {
-    const KernelTemplate* held =
-        compiled->find(arm->label, guard.enabled && compiled->guard_acts());
+    const KernelTemplate* held = compiled->find(arm.label, guard.enabled && compiled->guard_acts());
     if (held != nullptr) kernel_template = held->compiled;
   }
   KernelTemplate fresh;
   if (kernel_template == nullptr) {
-    PreparedSource prepared = prepare_source(definition, arm->source, guard);
-    auto made = compile_kernel(std::move(prepared.text), prepared.guarded);
-    if (!made) return err(std::move(made).error());
-    fresh = std::move(made).value();
+    PreparedSource prepared = prepare_source(definition, arm.source, guard);
+    VQ_TRY(fresh, compile_kernel(std::move(prepared.text), prepared.guarded));
     kernel_template = fresh.compiled;
   }
   auto text = kernel_template->render(std::move(context), interruption);
@@ -66,12 +62,12 @@ Result<RenderResult, KernelError> render_arm(const PromptDefinition& definition,
   RenderResult result;
   result.text = std::move(text).value();
   result.name = definition.name.str();
-  result.variant = std::move(arm->label);
+  result.variant = std::move(arm.label);
   // The stored arm, never the rewrite.
   const std::string* known_hash = compiled ? compiled->template_hash(result.variant) : nullptr;
-  result.template_hash = known_hash ? *known_hash : sha256_hex(arm->source);
+  result.template_hash = known_hash ? *known_hash : sha256_hex(arm.source);
   result.render_hash = sha256_hex(result.text);
-  result.guard = std::move(advisory).value();
+  result.guard = std::move(advisory);
   return result;
 }
 

@@ -42,58 +42,28 @@ struct Content {
   std::vector<std::pair<Content, Content>> entries;  // Map, in the format's key order
 
   static Content null() { return Content{}; }
-  static Content of_bool(bool b) {
-    Content c;
-    c.kind = Kind::Bool;
-    c.boolean = b;
-    return c;
-  }
-  static Content of_u64(std::uint64_t v) {
-    Content c;
-    c.kind = Kind::U64;
-    c.u64 = v;
-    return c;
-  }
-  static Content of_i64(std::int64_t v) {
-    Content c;
-    c.kind = Kind::I64;
-    c.i64 = v;
-    return c;
-  }
-  static Content of_f64(double v) {
-    Content c;
-    c.kind = Kind::F64;
-    c.f64 = v;
-    return c;
-  }
-  static Content of_u128(ContentU128 v) {
-    Content c;
-    c.kind = Kind::U128;
-    c.u128 = v;
-    return c;
-  }
-  static Content of_i128(ContentI128 v) {
-    Content c;
-    c.kind = Kind::I128;
-    c.i128 = v;
-    return c;
-  }
+  static Content of_bool(bool b) { return holding(Kind::Bool, &Content::boolean, b); }
+  static Content of_u64(std::uint64_t v) { return holding(Kind::U64, &Content::u64, v); }
+  static Content of_i64(std::int64_t v) { return holding(Kind::I64, &Content::i64, v); }
+  static Content of_f64(double v) { return holding(Kind::F64, &Content::f64, v); }
+  static Content of_u128(ContentU128 v) { return holding(Kind::U128, &Content::u128, v); }
+  static Content of_i128(ContentI128 v) { return holding(Kind::I128, &Content::i128, v); }
   static Content of_string(std::string s) {
-    Content c;
-    c.kind = Kind::String;
-    c.text = std::move(s);
-    return c;
+    return holding(Kind::String, &Content::text, std::move(s));
   }
   static Content of_seq(std::vector<Content> items) {
-    Content c;
-    c.kind = Kind::Seq;
-    c.items = std::move(items);
-    return c;
+    return holding(Kind::Seq, &Content::items, std::move(items));
   }
   static Content of_map(std::vector<std::pair<Content, Content>> entries) {
+    return holding(Kind::Map, &Content::entries, std::move(entries));
+  }
+
+ private:
+  template <class T>
+  static Content holding(Kind kind, T Content::*field, T value) {
     Content c;
-    c.kind = Kind::Map;
-    c.entries = std::move(entries);
+    c.kind = kind;
+    c.*field = std::move(value);
     return c;
   }
 };

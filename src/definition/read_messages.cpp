@@ -40,22 +40,25 @@ ShortestDigits shortest_digits(double value) {
   return out;
 }
 
-}  // namespace
-
-std::string invalid_type(std::string_view found, std::string_view expected) {
-  std::string out = "invalid type: ";
+// "invalid <what>: <found>, expected <expected>".
+std::string invalid(std::string_view what, std::string_view found, std::string_view expected) {
+  std::string out = "invalid ";
+  out += what;
+  out += ": ";
   out += found;
   out += ", expected ";
   out += expected;
   return out;
 }
 
+}  // namespace
+
+std::string invalid_type(std::string_view found, std::string_view expected) {
+  return invalid("type", found, expected);
+}
+
 std::string invalid_value(std::string_view found, std::string_view expected) {
-  std::string out = "invalid value: ";
-  out += found;
-  out += ", expected ";
-  out += expected;
-  return out;
+  return invalid("value", found, expected);
 }
 
 std::string invalid_length(std::size_t length, std::string_view expected) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/try.h"
 #include "definition/read_messages.h"
 
 namespace velloquin::core {
@@ -80,9 +81,7 @@ ReadError too_short(const RecordShape& shape, std::size_t position) {
 template <class T, class Read>
 Unit read_value(EntryReader& entries, std::optional<T>& slot, Read read) {
   return entries.next_value([&](ValueReader& value) -> Unit {
-    auto result = read(value);
-    if (!result) return err(std::move(result).error());
-    slot = std::move(result).value();
+    VQ_TRY(slot, read(value));
     return {};
   });
 }
@@ -91,9 +90,7 @@ Unit read_value(EntryReader& entries, std::optional<T>& slot, Read read) {
 template <class T, class Read>
 Result<bool, ReadError> read_element(ElementReader& elements, std::optional<T>& slot, Read read) {
   return elements.next_element([&](ValueReader& value) -> Unit {
-    auto result = read(value);
-    if (!result) return err(std::move(result).error());
-    slot = std::move(result).value();
+    VQ_TRY(slot, read(value));
     return {};
   });
 }
@@ -105,15 +102,15 @@ Unit visit_record_entries(const RecordShape& shape, EntryReader& entries, ReadFi
   std::bitset<8> seen;
   for (;;) {
     std::size_t field = 0;
-    auto more = entries.next_key(
-        "field identifier", [&](std::string_view key) { return match_field(shape, key, field); });
-    if (!more) return err(std::move(more).error());
-    if (!*more) return {};
+    VQ_TRY(auto more, entries.next_key("field identifier", [&](std::string_view key) {
+      return match_field(shape, key, field);
+    }));
+    if (!more) return {};
     if (seen[field]) {
       return err(read_error("duplicate field `" + std::string(shape.fields[field]) + "`"));
     }
     seen[field] = true;
-    if (auto read = read_field(field); !read) return read;
+    VQ_CHECK(read_field(field));
   }
 }
 
@@ -123,9 +120,8 @@ template <class ReadElement, class Required>
 Unit visit_record_elements(const RecordShape& shape, ReadElement read_element_at,
                            Required required) {
   for (std::size_t field = 0; field < shape.fields.size(); ++field) {
-    auto present = read_element_at(field);
-    if (!present) return err(std::move(present).error());
-    if (!*present && required(field)) return err(too_short(shape, field));
+    VQ_TRY(auto present, read_element_at(field));
+    if (!present && required(field)) return err(too_short(shape, field));
   }
   return {};
 }
@@ -146,11 +142,10 @@ Result<JsonObject, ReadError> read_metadata(ValueReader& value) {
 class VariantVisitor final : public RecordVisitor {
  public:
   Unit visit_entries(EntryReader& entries) override {
-    auto read = visit_record_entries(kVariantShape, entries, [&](std::size_t field) {
+    VQ_CHECK(visit_record_entries(kVariantShape, entries, [&](std::size_t field) {
       return field == 0 ? read_value(entries, body_, read_text)
                         : read_value(entries, metadata_, read_metadata);
-    });
-    if (!read) return read;
+    }));
     if (!body_) return err(missing_field("body"));
     return {};
   }
@@ -177,7 +172,7 @@ class VariantVisitor final : public RecordVisitor {
 class VariableVisitor final : public RecordVisitor {
  public:
   Unit visit_entries(EntryReader& entries) override {
-    auto read = visit_record_entries(kVariableShape, entries, [&](std::size_t field) {
+    VQ_CHECK(visit_record_entries(kVariableShape, entries, [&](std::size_t field) {
       switch (field) {
         case 0:
           return read_value(entries, description_, read_optional_text);
@@ -188,8 +183,7 @@ class VariableVisitor final : public RecordVisitor {
         default:
           return read_value(entries, validation_required_, read_boolean);
       }
-    });
-    if (!read) return read;
+    }));
     if (!trusted_) return err(missing_field("trusted"));
     if (!type_) return err(missing_field("type"));
     return {};
@@ -228,10 +222,9 @@ class VariableVisitor final : public RecordVisitor {
 class DefinitionVisitor final : public RecordVisitor {
  public:
   Unit visit_entries(EntryReader& entries) override {
-    auto read = visit_record_entries(kDefinitionShape, entries, [&](std::size_t field) {
+    VQ_CHECK(visit_record_entries(kDefinitionShape, entries, [&](std::size_t field) {
       return read_field_value(entries, field);
-    });
-    if (!read) return read;
+    }));
     if (!body_) return err(missing_field("body"));
     if (!name_) return err(missing_field("name"));
     if (!role_) return err(missing_field("role"));
@@ -307,21 +300,19 @@ template <class Record, class ReadRecord>
 Result<std::map<std::string, Record>, ReadError> read_record_map(ValueReader& value,
                                                                  ReadRecord read_record) {
   std::map<std::string, Record> records;
-  auto read = value.read_map([&](EntryReader& entries) -> Unit {
+  VQ_CHECK(value.read_map([&](EntryReader& entries) -> Unit {
     for (;;) {
       std::string key;
-      auto more = entries.next_key("a string", [&](std::string_view text) -> Unit {
+      VQ_TRY(auto more, entries.next_key("a string", [&](std::string_view text) -> Unit {
         key = std::string(text);
         return {};
-      });
-      if (!more) return err(std::move(more).error());
-      if (!*more) return {};
+      }));
+      if (!more) return {};
       std::optional<Record> record;
-      if (auto entry = read_value(entries, record, read_record); !entry) return entry;
+      VQ_CHECK(read_value(entries, record, read_record));
       records.insert_or_assign(std::move(key), std::move(*record));
     }
-  });
-  if (!read) return err(std::move(read).error());
+  }));
   return records;
 }
 
@@ -378,25 +369,19 @@ const EnumShape& role_shape() {
 
 Result<PromptDefinition, ReadError> read_definition(ValueReader& value) {
   DefinitionVisitor visitor;
-  if (auto read = value.read_record(kDefinitionShape, visitor); !read) {
-    return err(std::move(read).error());
-  }
+  VQ_CHECK(value.read_record(kDefinitionShape, visitor));
   return std::move(visitor).take();
 }
 
 Result<PromptVariable, ReadError> read_variable(ValueReader& value) {
   VariableVisitor visitor;
-  if (auto read = value.read_record(kVariableShape, visitor); !read) {
-    return err(std::move(read).error());
-  }
+  VQ_CHECK(value.read_record(kVariableShape, visitor));
   return std::move(visitor).take();
 }
 
 Result<PromptVariant, ReadError> read_variant(ValueReader& value) {
   VariantVisitor visitor;
-  if (auto read = value.read_record(kVariantShape, visitor); !read) {
-    return err(std::move(read).error());
-  }
+  VQ_CHECK(value.read_record(kVariantShape, visitor));
   return std::move(visitor).take();
 }
 
@@ -409,16 +394,15 @@ Result<PromptVariants, ReadError> read_variants(ValueReader& value) {
 }
 
 Result<PromptDefinitionName, ReadError> read_name(ValueReader& value) {
-  auto text = value.read_string();
-  if (!text) return err(std::move(text).error());
-  auto name = PromptDefinitionName::from_str(*text);
+  VQ_TRY(auto text, value.read_string());
+  auto name = PromptDefinitionName::from_str(text);
   if (!name) return err(read_error(std::string(name.error().display())));
   return std::move(name).value();
 }
 
 Result<PromptDefinitionRole, ReadError> read_role(ValueReader& value) {
   PromptDefinitionRole role = PromptDefinitionRole::System;
-  auto read = value.read_unit_enum(kRoleShape, [&](std::string_view word) -> Unit {
+  VQ_CHECK(value.read_unit_enum(kRoleShape, [&](std::string_view word) -> Unit {
     auto index = index_of(kRoleWords, word);
     if (!index) {
       return err(read_error("unknown variant `" + std::string(word) + "`, expected " +
@@ -426,15 +410,13 @@ Result<PromptDefinitionRole, ReadError> read_role(ValueReader& value) {
     }
     role = static_cast<PromptDefinitionRole>(*index);
     return {};
-  });
-  if (!read) return err(std::move(read).error());
+  }));
   return role;
 }
 
 Result<PromptVariableType, ReadError> read_variable_type(ValueReader& value) {
-  auto content = value.read_content();
-  if (!content) return err(std::move(content).error());
-  if (auto type = variable_type_from_content(*content)) return std::move(*type);
+  VQ_TRY(auto content, value.read_content());
+  if (auto type = variable_type_from_content(content)) return std::move(*type);
   return err(read_error(std::string(kUntaggedTypeMismatch)));
 }
 

@@ -56,7 +56,7 @@ Result<void, ConsumerError> check_construction(const core::PromptDefinition& def
   }
   // The variants map is sorted, so which failing variant is reported first never varies.
   for (const auto& [key, variant] : definition.variants) {
-    if (auto arm = check_arm(definition, compiled, key, key); !arm) return arm;
+    VQ_CHECK(check_arm(definition, compiled, key, key));
   }
   return {};
 }

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/try.h"
 #include "core/variant.h"
 #include "definition/json/json_text_reader.h"
 #include "definition/toml/toml_reader.h"
@@ -22,9 +23,7 @@ Result<Prompt, ConsumerError> construct_read(Result<core::PromptDefinition, Read
 
 Result<Prompt, ConsumerError> Prompt::create(core::PromptDefinition definition) {
   std::shared_ptr<const core::CompiledArms> compiled = core::CompiledArms::build(definition);
-  if (auto checked = check_construction(definition, *compiled); !checked) {
-    return err(std::move(checked).error());
-  }
+  VQ_CHECK(check_construction(definition, *compiled));
   return Prompt(std::move(definition), std::move(compiled));
 }
 

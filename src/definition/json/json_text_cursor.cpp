@@ -7,6 +7,7 @@
 #include <limits>
 #include <utility>
 
+#include "base/try.h"
 #include "base/utf8.h"
 #include "definition/read_messages.h"
 
@@ -59,6 +60,28 @@ bool valid_utf8(std::string_view text) {
     p += length;
   }
   return true;
+}
+
+// The character a one-letter escape stands for; 0 for `u` and for what is no escape.
+char escaped_char(char c) {
+  switch (c) {
+    case '"':
+    case '\\':
+    case '/':
+      return c;
+    case 'b':
+      return '\b';
+    case 'f':
+      return '\f';
+    case 'n':
+      return '\n';
+    case 'r':
+      return '\r';
+    case 't':
+      return '\t';
+    default:
+      return 0;
+  }
 }
 
 bool is_string_end(unsigned char c) {
@@ -203,7 +226,7 @@ Result<std::string_view, ReadError> JsonTextCursor::parse_string() {
       scratch_.append(text_.substr(start, pos_ - start));
       copied = true;
       ++pos_;
-      if (auto escape = parse_escape(); !escape) return err(std::move(escape).error());
+      VQ_CHECK(parse_escape());
       start = pos_;
       continue;
     }
@@ -215,39 +238,13 @@ Result<std::string_view, ReadError> JsonTextCursor::parse_string() {
 Result<void, ReadError> JsonTextCursor::parse_escape() {
   if (pos_ >= text_.size()) return err(error_here("EOF while parsing a string"));
   char c = text_[pos_++];
-  switch (c) {
-    case '"':
-      scratch_ += '"';
-      return {};
-    case '\\':
-      scratch_ += '\\';
-      return {};
-    case '/':
-      scratch_ += '/';
-      return {};
-    case 'b':
-      scratch_ += '\b';
-      return {};
-    case 'f':
-      scratch_ += '\f';
-      return {};
-    case 'n':
-      scratch_ += '\n';
-      return {};
-    case 'r':
-      scratch_ += '\r';
-      return {};
-    case 't':
-      scratch_ += '\t';
-      return {};
-    case 'u':
-      break;
-    default:
-      return err(error_here("invalid escape"));
+  if (c != 'u') {
+    const char plain = escaped_char(c);
+    if (plain == 0) return err(error_here("invalid escape"));
+    scratch_ += plain;
+    return {};
   }
-  auto first = parse_hex_escape();
-  if (!first) return err(std::move(first).error());
-  std::uint32_t n = *first;
+  VQ_TRY(std::uint32_t n, parse_hex_escape());
   if (n >= 0xDC00 && n <= 0xDFFF) return err(error_here("lone leading surrogate in hex escape"));
   if (n < 0xD800 || n > 0xDBFF) {
     jinja::utf8::append(scratch_, n);
@@ -260,9 +257,7 @@ Result<void, ReadError> JsonTextCursor::parse_escape() {
     ++pos_;
     if (!matches) return err(error_here("unexpected end of hex escape"));
   }
-  auto second = parse_hex_escape();
-  if (!second) return err(std::move(second).error());
-  std::uint32_t n2 = *second;
+  VQ_TRY(std::uint32_t n2, parse_hex_escape());
   if (n2 < 0xDC00 || n2 > 0xDFFF) return err(error_here("lone leading surrogate in hex escape"));
   jinja::utf8::append(scratch_, (((n - 0xD800) << 10) | (n2 - 0xDC00)) + 0x10000);
   return {};
@@ -342,10 +337,9 @@ Result<JsonTextNumber, ReadError> JsonTextCursor::parse_number(bool positive) {
       return number;
     }
   }
-  auto value = parse_float(start);
-  if (!value) return err(std::move(value).error());
+  VQ_TRY(auto value, parse_float(start));
   number.kind = JsonTextNumber::Kind::F64;
-  number.f64 = *value;
+  number.f64 = value;
   return number;
 }
 
@@ -393,42 +387,34 @@ Result<void, ReadError> JsonTextCursor::parse_colon() {
   return err(error_at_peek(c < 0 ? "EOF while parsing an object" : "expected `:`"));
 }
 
-Result<bool, ReadError> JsonTextCursor::next_member(bool& first) {
+Result<bool, ReadError> JsonTextCursor::next_item(bool& first, char close,
+                                                  std::string_view inside) {
   int c = skip_whitespace();
-  if (c == '}') return false;
-  if (c < 0) return err(error_at_peek("EOF while parsing an object"));
+  if (c == close) return false;
+  if (c < 0) return err(error_at_peek("EOF while parsing " + std::string(inside)));
   if (first) {
     first = false;
   } else if (c == ',') {
     ++pos_;
     c = skip_whitespace();
   } else {
-    return err(error_at_peek("expected `,` or `}`"));
+    return err(error_at_peek(std::string("expected `,` or `") + close + "`"));
   }
-  if (c == '"') {
-    ++pos_;
-    return true;
-  }
-  if (c == '}') return err(error_at_peek("trailing comma"));
+  if (c == close) return err(error_at_peek("trailing comma"));
   if (c < 0) return err(error_at_peek("EOF while parsing a value"));
-  return err(error_at_peek("key must be a string"));
+  return true;
+}
+
+Result<bool, ReadError> JsonTextCursor::next_member(bool& first) {
+  VQ_TRY(bool more, next_item(first, '}', "an object"));
+  if (!more) return false;
+  if (peek() != '"') return err(error_at_peek("key must be a string"));
+  ++pos_;
+  return true;
 }
 
 Result<bool, ReadError> JsonTextCursor::next_element(bool& first) {
-  int c = skip_whitespace();
-  if (c == ']') return false;
-  if (c < 0) return err(error_at_peek("EOF while parsing a list"));
-  if (first) {
-    first = false;
-  } else if (c == ',') {
-    ++pos_;
-    c = skip_whitespace();
-  } else {
-    return err(error_at_peek("expected `,` or `]`"));
-  }
-  if (c == ']') return err(error_at_peek("trailing comma"));
-  if (c < 0) return err(error_at_peek("EOF while parsing a value"));
-  return true;
+  return next_item(first, ']', "a list");
 }
 
 Result<void, ReadError> JsonTextCursor::end_object() {
@@ -457,156 +443,131 @@ Result<void, ReadError> JsonTextCursor::end_array() {
   return err(error_at_peek("trailing characters"));
 }
 
-Result<JsonObject, ReadError> JsonTextCursor::parse_object() {
-  if (auto depth = enter(); !depth) return err(std::move(depth).error());
+namespace {
+
+// How a parsed tree is built: as JSON values (metadata) or as content buffers (the variable
+// type), which keep every member of an object in its order, repeated keys too.
+struct JsonTreeBuild {
+  using Node = Json;
+  using Seq = Json;
+  using Map = JsonObject;
+  static Node null() { return Json(); }
+  static Node boolean(bool b) { return Json(b); }
+  static Node string(std::string_view s) { return Json(std::string(s)); }
+  static Node number(const JsonTextNumber& n) { return json_of(n); }
+  static Seq seq() { return Json::array(); }
+  static void push(Seq& seq, Node item) { seq.push_back(std::move(item)); }
+  static Node of_seq(Seq seq) { return seq; }
+  // A repeated key keeps the later value.
+  static void insert(Map& map, std::string key, Node value) {
+    map.insert_or_assign(std::move(key), std::move(value));
+  }
+  static Node of_map(Map map) { return Json(std::move(map)); }
+};
+
+struct ContentTreeBuild {
+  using Node = Content;
+  using Seq = std::vector<Content>;
+  using Map = std::vector<std::pair<Content, Content>>;
+  static Node null() { return Content::null(); }
+  static Node boolean(bool b) { return Content::of_bool(b); }
+  static Node string(std::string_view s) { return Content::of_string(std::string(s)); }
+  static Node number(const JsonTextNumber& n) { return content_of(n); }
+  static Seq seq() { return {}; }
+  static void push(Seq& seq, Node item) { seq.push_back(std::move(item)); }
+  static Node of_seq(Seq seq) { return Content::of_seq(std::move(seq)); }
+  static void insert(Map& map, std::string key, Node value) {
+    map.emplace_back(Content::of_string(std::move(key)), std::move(value));
+  }
+  static Node of_map(Map map) { return Content::of_map(std::move(map)); }
+};
+
+}  // namespace
+
+template <class Build>
+Result<typename Build::Map, ReadError> JsonTextCursor::parse_map() {
+  VQ_CHECK(enter());
   ++pos_;
-  JsonObject object;
+  typename Build::Map map;
   bool first = true;
   for (;;) {
-    auto more = next_member(first);
-    if (!more) return err(std::move(more).error());
-    if (!*more) break;
-    auto key = parse_string();
-    if (!key) return err(std::move(key).error());
-    std::string name(*key);
-    if (auto colon = parse_colon(); !colon) return err(std::move(colon).error());
-    auto value = parse_value();
-    if (!value) return err(std::move(value).error());
-    object.insert_or_assign(std::move(name), std::move(value).value());
+    VQ_TRY(auto more, next_member(first));
+    if (!more) break;
+    VQ_TRY(auto key_view, parse_string());
+    // The key's view is only valid until the value's strings are read.
+    std::string key(key_view);
+    VQ_CHECK(parse_colon());
+    VQ_TRY(auto value, parse_tree<Build>());
+    Build::insert(map, std::move(key), std::move(value));
   }
   leave();
-  if (auto end = end_object(); !end) return err(std::move(end).error());
-  return object;
+  VQ_CHECK(end_object());
+  return map;
+}
+
+template <class Build>
+Result<typename Build::Node, ReadError> JsonTextCursor::parse_tree() {
+  int c = skip_whitespace();
+  switch (c) {
+    case -1:
+      return err(error_at_peek("EOF while parsing a value"));
+    case 'n':
+      ++pos_;
+      VQ_CHECK(parse_ident("ull"));
+      return Build::null();
+    case 't':
+      ++pos_;
+      VQ_CHECK(parse_ident("rue"));
+      return Build::boolean(true);
+    case 'f':
+      ++pos_;
+      VQ_CHECK(parse_ident("alse"));
+      return Build::boolean(false);
+    case '"': {
+      ++pos_;
+      VQ_TRY(auto text, parse_string());
+      return Build::string(text);
+    }
+    case '[': {
+      VQ_CHECK(enter());
+      ++pos_;
+      typename Build::Seq seq = Build::seq();
+      bool first = true;
+      for (;;) {
+        VQ_TRY(auto more, next_element(first));
+        if (!more) break;
+        VQ_TRY(auto item, parse_tree<Build>());
+        Build::push(seq, std::move(item));
+      }
+      leave();
+      VQ_CHECK(end_array());
+      return Build::of_seq(std::move(seq));
+    }
+    case '{': {
+      VQ_TRY(auto map, parse_map<Build>());
+      return Build::of_map(std::move(map));
+    }
+    default:
+      break;
+  }
+  if (c == '-' || is_digit(c)) {
+    if (c == '-') ++pos_;
+    VQ_TRY(auto number, parse_number(c != '-'));
+    return Build::number(number);
+  }
+  return err(error_at_peek("expected value"));
+}
+
+Result<JsonObject, ReadError> JsonTextCursor::parse_object() {
+  return parse_map<JsonTreeBuild>();
 }
 
 Result<Json, ReadError> JsonTextCursor::parse_value() {
-  int c = skip_whitespace();
-  switch (c) {
-    case -1:
-      return err(error_at_peek("EOF while parsing a value"));
-    case 'n':
-      ++pos_;
-      if (auto ident = parse_ident("ull"); !ident) return err(std::move(ident).error());
-      return Json();
-    case 't':
-      ++pos_;
-      if (auto ident = parse_ident("rue"); !ident) return err(std::move(ident).error());
-      return Json(true);
-    case 'f':
-      ++pos_;
-      if (auto ident = parse_ident("alse"); !ident) return err(std::move(ident).error());
-      return Json(false);
-    case '"': {
-      ++pos_;
-      auto text = parse_string();
-      if (!text) return err(std::move(text).error());
-      return Json(std::string(*text));
-    }
-    case '[': {
-      if (auto depth = enter(); !depth) return err(std::move(depth).error());
-      ++pos_;
-      Json array = Json::array();
-      bool first = true;
-      for (;;) {
-        auto more = next_element(first);
-        if (!more) return err(std::move(more).error());
-        if (!*more) break;
-        auto item = parse_value();
-        if (!item) return err(std::move(item).error());
-        array.push_back(std::move(item).value());
-      }
-      leave();
-      if (auto end = end_array(); !end) return err(std::move(end).error());
-      return array;
-    }
-    case '{': {
-      auto object = parse_object();
-      if (!object) return err(std::move(object).error());
-      return Json(std::move(object).value());
-    }
-    default:
-      break;
-  }
-  if (c == '-' || is_digit(c)) {
-    if (c == '-') ++pos_;
-    auto number = parse_number(c != '-');
-    if (!number) return err(std::move(number).error());
-    return json_of(*number);
-  }
-  return err(error_at_peek("expected value"));
+  return parse_tree<JsonTreeBuild>();
 }
 
 Result<Content, ReadError> JsonTextCursor::parse_content() {
-  int c = skip_whitespace();
-  switch (c) {
-    case -1:
-      return err(error_at_peek("EOF while parsing a value"));
-    case 'n':
-      ++pos_;
-      if (auto ident = parse_ident("ull"); !ident) return err(std::move(ident).error());
-      return Content::null();
-    case 't':
-      ++pos_;
-      if (auto ident = parse_ident("rue"); !ident) return err(std::move(ident).error());
-      return Content::of_bool(true);
-    case 'f':
-      ++pos_;
-      if (auto ident = parse_ident("alse"); !ident) return err(std::move(ident).error());
-      return Content::of_bool(false);
-    case '"': {
-      ++pos_;
-      auto text = parse_string();
-      if (!text) return err(std::move(text).error());
-      return Content::of_string(std::string(*text));
-    }
-    case '[': {
-      if (auto depth = enter(); !depth) return err(std::move(depth).error());
-      ++pos_;
-      std::vector<Content> items;
-      bool first = true;
-      for (;;) {
-        auto more = next_element(first);
-        if (!more) return err(std::move(more).error());
-        if (!*more) break;
-        auto item = parse_content();
-        if (!item) return err(std::move(item).error());
-        items.push_back(std::move(item).value());
-      }
-      leave();
-      if (auto end = end_array(); !end) return err(std::move(end).error());
-      return Content::of_seq(std::move(items));
-    }
-    case '{': {
-      if (auto depth = enter(); !depth) return err(std::move(depth).error());
-      ++pos_;
-      std::vector<std::pair<Content, Content>> entries;
-      bool first = true;
-      for (;;) {
-        auto more = next_member(first);
-        if (!more) return err(std::move(more).error());
-        if (!*more) break;
-        auto key = parse_string();
-        if (!key) return err(std::move(key).error());
-        Content name = Content::of_string(std::string(*key));
-        if (auto colon = parse_colon(); !colon) return err(std::move(colon).error());
-        auto value = parse_content();
-        if (!value) return err(std::move(value).error());
-        entries.emplace_back(std::move(name), std::move(value).value());
-      }
-      leave();
-      if (auto end = end_object(); !end) return err(std::move(end).error());
-      return Content::of_map(std::move(entries));
-    }
-    default:
-      break;
-  }
-  if (c == '-' || is_digit(c)) {
-    if (c == '-') ++pos_;
-    auto number = parse_number(c != '-');
-    if (!number) return err(std::move(number).error());
-    return content_of(*number);
-  }
-  return err(error_at_peek("expected value"));
+  return parse_tree<ContentTreeBuild>();
 }
 
 ReadError JsonTextCursor::unexpected(std::string_view expected) {

@@ -87,6 +87,14 @@ class JsonTextCursor {
   Result<void, ReadError> parse_escape();
   Result<std::uint16_t, ReadError> parse_hex_escape();
   Result<double, ReadError> parse_float(std::size_t start);
+  // Steps past the comma before the next item inside a bracket that `close` ends (`inside`
+  // names it for errors): true at the item, false with the closing bracket ahead.
+  Result<bool, ReadError> next_item(bool& first, char close, std::string_view inside);
+  // One walk of the grammar for every kind of tree; `Build` says how nodes are made.
+  template <class Build>
+  Result<typename Build::Node, ReadError> parse_tree();
+  template <class Build>
+  Result<typename Build::Map, ReadError> parse_map();
 
   std::string_view text_;
   std::size_t pos_ = 0;

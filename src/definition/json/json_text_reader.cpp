@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/try.h"
 #include "definition/json/json_text_cursor.h"
 #include "definition/record_reader.h"
 
@@ -18,9 +19,8 @@ class TextEntries final : public EntryReader {
   Result<bool, ReadError> next_key(std::string_view, KeyVisitor visit) override {
     auto more = cursor_.next_member(first_);
     if (!more || !*more) return more;
-    auto key = cursor_.parse_string();
-    if (!key) return err(std::move(key).error());
-    if (auto visited = visit(*key); !visited) return err(std::move(visited).error());
+    VQ_TRY(auto key, cursor_.parse_string());
+    VQ_CHECK(visit(key));
     return true;
   }
 
@@ -80,20 +80,18 @@ class TextValue final : public ValueReader {
     if (c < 0) return err(cursor_.error_at_peek("EOF while parsing a value"));
     if (c != '"') return err(cursor_.place(cursor_.unexpected("a string")));
     cursor_.eat();
-    auto text = cursor_.parse_string();
-    if (!text) return err(std::move(text).error());
-    return std::string(*text);
+    VQ_TRY(auto text, cursor_.parse_string());
+    return std::string(text);
   }
 
   Result<std::optional<std::string>, ReadError> read_optional_string() override {
     if (cursor_.skip_whitespace() == 'n') {
       cursor_.eat();
-      if (auto ident = cursor_.parse_ident("ull"); !ident) return err(std::move(ident).error());
+      VQ_CHECK(cursor_.parse_ident("ull"));
       return std::optional<std::string>{};
     }
-    auto text = read_string();
-    if (!text) return err(std::move(text).error());
-    return std::optional<std::string>(std::move(text).value());
+    VQ_TRY(auto text, read_string());
+    return std::optional<std::string>(std::move(text));
   }
 
   Result<bool, ReadError> read_bool() override {
@@ -101,9 +99,7 @@ class TextValue final : public ValueReader {
     if (c < 0) return err(cursor_.error_at_peek("EOF while parsing a value"));
     if (c == 't' || c == 'f') {
       cursor_.eat();
-      if (auto ident = cursor_.parse_ident(c == 't' ? "rue" : "alse"); !ident) {
-        return err(std::move(ident).error());
-      }
+      VQ_CHECK(cursor_.parse_ident(c == 't' ? "rue" : "alse"));
       return c == 't';
     }
     return err(cursor_.place(cursor_.unexpected("a boolean")));
@@ -116,11 +112,11 @@ class TextValue final : public ValueReader {
     if (c < 0) return err(cursor_.error_at_peek("EOF while parsing a value"));
     if (c == '"') return read_word(visit);
     if (c != '{') return err(cursor_.error_at_peek("expected value"));
-    if (auto depth = cursor_.enter(); !depth) return depth;
+    VQ_CHECK(cursor_.enter());
     cursor_.eat();
-    if (auto word = read_word(visit); !word) return word;
-    if (auto colon = cursor_.parse_colon(); !colon) return colon;
-    if (auto unit = read_unit(); !unit) return unit;
+    VQ_CHECK(read_word(visit));
+    VQ_CHECK(cursor_.parse_colon());
+    VQ_CHECK(read_unit());
     cursor_.leave();
     int end = cursor_.skip_whitespace();
     if (end == '}') {
@@ -135,30 +131,27 @@ class TextValue final : public ValueReader {
  private:
   template <class Visit>
   Unit read_object(Visit visit) {
-    if (auto depth = cursor_.enter(); !depth) return depth;
-    cursor_.eat();
-    TextEntries entries(cursor_);
-    Unit visited = visit(entries);
-    cursor_.leave();
-    // The closing brace is looked for even after a failure, so that a failure decided by the
-    // record is placed after it.
-    Unit ended = cursor_.end_object();
-    if (!visited) return err(cursor_.place(std::move(visited).error()));
-    if (!ended) return ended;
-    return {};
+    return read_nested<TextEntries>(visit, &JsonTextCursor::end_object);
   }
 
   template <class Visit>
   Unit read_array(Visit visit) {
-    if (auto depth = cursor_.enter(); !depth) return depth;
+    return read_nested<TextElements>(visit, &JsonTextCursor::end_array);
+  }
+
+  // An object or array: `Items` steps through its members or elements for `visit`. The closing
+  // bracket is looked for even after a failure, so that a failure decided by the record is
+  // placed after it.
+  template <class Items, class Visit>
+  Unit read_nested(Visit visit, Unit (JsonTextCursor::*end)()) {
+    VQ_CHECK(cursor_.enter());
     cursor_.eat();
-    TextElements elements(cursor_);
-    Unit visited = visit(elements);
+    Items items(cursor_);
+    Unit visited = visit(items);
     cursor_.leave();
-    Unit ended = cursor_.end_array();
+    Unit ended = (cursor_.*end)();
     if (!visited) return err(cursor_.place(std::move(visited).error()));
-    if (!ended) return ended;
-    return {};
+    return ended;
   }
 
   // A string naming an enumeration word; an error of `visit` is placed after the string.
@@ -167,10 +160,8 @@ class TextValue final : public ValueReader {
     if (c < 0) return err(cursor_.error_at_peek("EOF while parsing a value"));
     if (c != '"') return err(cursor_.place(cursor_.unexpected("variant identifier")));
     cursor_.eat();
-    auto word = cursor_.parse_string();
-    if (!word) return err(std::move(word).error());
-    if (auto visited = visit(*word); !visited)
-      return err(cursor_.place(std::move(visited).error()));
+    VQ_TRY(auto word, cursor_.parse_string());
+    if (auto visited = visit(word); !visited) return err(cursor_.place(std::move(visited).error()));
     return {};
   }
 
@@ -186,7 +177,7 @@ class TextValue final : public ValueReader {
 };
 
 Unit TextEntries::next_value(ValueVisitor visit) {
-  if (auto colon = cursor_.parse_colon(); !colon) return colon;
+  VQ_CHECK(cursor_.parse_colon());
   TextValue value(cursor_);
   return visit(value);
 }
@@ -195,7 +186,7 @@ Result<bool, ReadError> TextElements::next_element(ValueVisitor visit) {
   auto more = cursor_.next_element(first_);
   if (!more || !*more) return more;
   TextValue value(cursor_);
-  if (auto read = visit(value); !read) return err(std::move(read).error());
+  VQ_CHECK(visit(value));
   return true;
 }
 

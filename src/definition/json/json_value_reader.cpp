@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/try.h"
 #include "definition/read_messages.h"
 #include "definition/record_reader.h"
 
@@ -59,7 +60,7 @@ class JsonObjectEntries final : public EntryReader {
 
   Result<bool, ReadError> next_key(std::string_view, KeyVisitor visit) override {
     if (it_ == end_) return false;
-    if (auto key = visit(it_->first); !key) return err(std::move(key).error());
+    VQ_CHECK(visit(it_->first));
     return true;
   }
 
@@ -95,7 +96,7 @@ class JsonValue final : public ValueReader {
       auto& array = *value_.get_ptr<Json::array_t*>();
       const std::size_t length = array.size();
       JsonArrayElements elements(array);
-      if (auto read = visitor.visit_elements(elements); !read) return read;
+      VQ_CHECK(visitor.visit_elements(elements));
       if (!elements.exhausted()) {
         return err(read_error(invalid_length(length, "fewer elements in array")));
       }
@@ -122,9 +123,8 @@ class JsonValue final : public ValueReader {
 
   Result<std::optional<std::string>, ReadError> read_optional_string() override {
     if (value_.is_null()) return std::optional<std::string>{};
-    auto text = read_string();
-    if (!text) return err(std::move(text).error());
-    return std::optional<std::string>(std::move(text).value());
+    VQ_TRY(auto text, read_string());
+    return std::optional<std::string>(std::move(text));
   }
 
   Result<bool, ReadError> read_bool() override {
@@ -139,7 +139,7 @@ class JsonValue final : public ValueReader {
       return err(read_error(invalid_value("map", "map with a single key")));
     }
     auto& [word, payload] = *value_.get_ptr<Json::object_t*>()->begin();
-    if (auto read = visit(word); !read) return read;
+    VQ_CHECK(visit(word));
     if (!payload.is_null()) return err(wrong_kind(payload, "unit"));
     return {};
   }
@@ -160,7 +160,7 @@ Result<bool, ReadError> JsonArrayElements::next_element(ValueVisitor visit) {
   if (it_ == end_) return false;
   JsonValue value(*it_);
   ++it_;
-  if (auto read = visit(value); !read) return err(std::move(read).error());
+  VQ_CHECK(visit(value));
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "base/try.h"
 #include "definition/toml/toml_datetime_text.h"
 #include "definition/yaml/yaml_scalar.h"
 
@@ -38,18 +39,16 @@ Result<nlohmann::json, ReadError> toml_to_json(const toml::node& node,
     case toml::node_type::array: {
       nlohmann::json array = nlohmann::json::array();
       for (const toml::node& element : *node.as_array()) {
-        auto value = toml_to_json(element, context);
-        if (!value) return value;
-        array.push_back(std::move(*value));
+        VQ_TRY(auto value, toml_to_json(element, context));
+        array.push_back(std::move(value));
       }
       return array;
     }
     case toml::node_type::table: {
       nlohmann::json object = nlohmann::json::object();
       for (const auto& [key, element] : *node.as_table()) {
-        auto value = toml_to_json(element, context);
-        if (!value) return value;
-        object[std::string(key.str())] = std::move(*value);
+        VQ_TRY(auto value, toml_to_json(element, context));
+        object[std::string(key.str())] = std::move(value);
       }
       return object;
     }

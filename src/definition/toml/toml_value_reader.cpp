@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/try.h"
 #include "definition/toml/toml_datetime_text.h"
 #include "definition/toml/toml_document.h"
 #include "definition/toml/toml_metadata.h"
@@ -221,9 +222,8 @@ Result<JsonObject, ReadError> TomlValueReader::read_json_map() {
   if (const toml::table* table = value_.node->as_table()) {
     JsonObject object;
     for (const auto& [key, value] : *table) {
-      auto json = toml_to_json(value, context_);
-      if (!json) return err(std::move(json).error());
-      object.emplace(std::string(key.str()), std::move(*json));
+      VQ_TRY(auto json, toml_to_json(value, context_));
+      object.emplace(std::string(key.str()), std::move(json));
     }
     return object;
   }
@@ -244,9 +244,8 @@ Result<std::string, ReadError> TomlValueReader::read_string() {
 
 Result<std::optional<std::string>, ReadError> TomlValueReader::read_optional_string() {
   // TOML has no null: a present key always carries its value.
-  auto text = read_string();
-  if (!text) return err(std::move(text).error());
-  return std::optional<std::string>(std::move(*text));
+  VQ_TRY(auto text, read_string());
+  return std::optional<std::string>(std::move(text));
 }
 
 Result<bool, ReadError> TomlValueReader::read_bool() {

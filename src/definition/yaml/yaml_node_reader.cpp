@@ -1,5 +1,6 @@
 #include "definition/yaml/yaml_node_reader.h"
 
+#include "base/try.h"
 #include "definition/read_messages.h"
 
 #include <cmath>
@@ -86,9 +87,8 @@ ReadError YamlNodeReader::invalid_type(const YamlEvent& event, std::string_view 
 }
 
 YamlResult<std::string> YamlNodeReader::read_string(std::string_view expecting) {
-  auto next_event = next();
-  if (!next_event) return err(std::move(next_event).error());
-  const YamlEvent& event = **next_event;
+  VQ_TRY(auto next_event, next());
+  const YamlEvent& event = *next_event;
   if (event.kind == Kind::Scalar) return event.value;
   if (event.kind == Kind::Alias) {
     return read_alias(event, [&](YamlNodeReader& aliased) -> YamlResult<std::string> {
@@ -101,9 +101,8 @@ YamlResult<std::string> YamlNodeReader::read_string(std::string_view expecting) 
 }
 
 YamlResult<bool> YamlNodeReader::read_bool(std::string_view expecting) {
-  auto next_event = next();
-  if (!next_event) return err(std::move(next_event).error());
-  const YamlEvent& event = **next_event;
+  VQ_TRY(auto next_event, next());
+  const YamlEvent& event = *next_event;
   if (event.kind == Kind::Alias) {
     return read_alias(event, [&](YamlNodeReader& aliased) -> YamlResult<bool> {
       auto value = aliased.read_bool(expecting);
@@ -124,9 +123,8 @@ YamlResult<bool> YamlNodeReader::read_bool(std::string_view expecting) {
 
 YamlResult<std::optional<std::string>> YamlNodeReader::read_optional_string(
     std::string_view expecting) {
-  auto peeked = peek();
-  if (!peeked) return err(std::move(peeked).error());
-  const YamlEvent& event = **peeked;
+  VQ_TRY(auto peeked, peek());
+  const YamlEvent& event = *peeked;
   if (event.kind == Kind::Alias) {
     ++position_;
     return read_alias(
@@ -147,15 +145,13 @@ YamlResult<std::optional<std::string>> YamlNodeReader::read_optional_string(
     ++position_;
     return std::optional<std::string>();
   }
-  auto text = read_string(expecting);
-  if (!text) return err(std::move(text).error());
-  return std::optional<std::string>(std::move(*text));
+  VQ_TRY(auto text, read_string(expecting));
+  return std::optional<std::string>(std::move(text));
 }
 
 YamlResult<nlohmann::json> YamlNodeReader::read_json() {
-  auto next_event = next();
-  if (!next_event) return err(std::move(next_event).error());
-  const YamlEvent& event = **next_event;
+  VQ_TRY(auto next_event, next());
+  const YamlEvent& event = *next_event;
   auto value = read_json_from(event);
   if (!value) return err(settle(std::move(value).error(), event.mark));
   return value;
@@ -181,14 +177,12 @@ YamlResult<nlohmann::json> YamlNodeReader::read_json_from(const YamlEvent& event
       return nested(event.mark, [&]() -> YamlResult<nlohmann::json> {
         nlohmann::json array = nlohmann::json::array();
         for (std::size_t index = 0;; ++index) {
-          auto peeked = peek();
-          if (!peeked) return err(std::move(peeked).error());
-          if ((*peeked)->kind == Kind::SequenceEnd) break;
+          VQ_TRY(auto peeked, peek());
+          if (peeked->kind == Kind::SequenceEnd) break;
           const YamlPath path = YamlPath::element(path_, index);
           YamlNodeReader element(state_, position_, path, remaining_depth_);
-          auto value = element.read_json();
-          if (!value) return err(std::move(value).error());
-          array.push_back(std::move(*value));
+          VQ_TRY(auto value, element.read_json());
+          array.push_back(std::move(value));
         }
         ++position_;
         return array;
@@ -200,20 +194,17 @@ YamlResult<nlohmann::json> YamlNodeReader::read_json_from(const YamlEvent& event
       return nested(event.mark, [&]() -> YamlResult<nlohmann::json> {
         nlohmann::json object = nlohmann::json::object();
         for (bool first = true;; first = false) {
-          auto peeked = peek();
-          if (!peeked) return err(std::move(peeked).error());
-          const YamlEvent& key_event = **peeked;
+          VQ_TRY(auto peeked, peek());
+          const YamlEvent& key_event = *peeked;
           if (key_event.kind == Kind::MappingEnd) break;
           // A later entry with the same key replaces the earlier one.
-          auto key = read_string(first ? "a string key" : "a string");
-          if (!key) return err(std::move(key).error());
+          VQ_TRY(auto key, read_string(first ? "a string key" : "a string"));
           const YamlPath path = key_event.kind == Kind::Scalar
                                     ? YamlPath::value_of(path_, key_event.value)
                                     : YamlPath::unknown_in(path_);
           YamlNodeReader entry(state_, position_, path, remaining_depth_);
-          auto value = entry.read_json();
-          if (!value) return err(std::move(value).error());
-          object[std::move(*key)] = std::move(*value);
+          VQ_TRY(auto value, entry.read_json());
+          object[std::move(key)] = std::move(value);
         }
         ++position_;
         return object;
@@ -227,9 +218,8 @@ YamlResult<nlohmann::json> YamlNodeReader::read_json_from(const YamlEvent& event
 YamlResult<void> YamlNodeReader::skip() {
   std::size_t open = 0;
   do {
-    auto event = next();
-    if (!event) return err(std::move(event).error());
-    switch ((*event)->kind) {
+    VQ_TRY(auto event, next());
+    switch (event->kind) {
       case Kind::SequenceStart:
       case Kind::MappingStart:
         ++open;
@@ -247,14 +237,13 @@ YamlResult<void> YamlNodeReader::skip() {
 
 YamlResult<void> YamlNodeReader::finish_collection() {
   for (;;) {
-    auto peeked = peek();
-    if (!peeked) return err(std::move(peeked).error());
-    const Kind kind = (*peeked)->kind;
+    VQ_TRY(auto peeked, peek());
+    const Kind kind = peeked->kind;
     if (kind == Kind::SequenceEnd || kind == Kind::MappingEnd) {
       ++position_;
       return {};
     }
-    if (auto skipped = skip(); !skipped) return skipped;
+    VQ_CHECK(skip());
   }
 }
 

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/result.h"
+#include "base/try.h"
 #include "definition/yaml/yaml_error.h"
 #include "definition/yaml/yaml_events.h"
 #include "definition/yaml/yaml_path.h"
@@ -55,9 +56,7 @@ class YamlNodeReader {
   template <class Read>
   auto read_alias(const YamlEvent& alias, Read&& read)
       -> decltype(read(std::declval<YamlNodeReader&>())) {
-    auto target = replay(alias);
-    if (!target) return err(std::move(target).error());
-    std::size_t position = *target;
+    VQ_TRY(std::size_t position, replay(alias));
     const YamlPath path = YamlPath::alias_of(path_);
     YamlNodeReader aliased(state_, position, path, remaining_depth_);
     return read(aliased);

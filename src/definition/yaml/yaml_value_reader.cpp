@@ -1,5 +1,6 @@
 #include "definition/yaml/yaml_value_reader.h"
 
+#include "base/try.h"
 #include "definition/read_messages.h"
 
 #include <optional>
@@ -17,15 +18,13 @@ class YamlEntryReader final : public EntryReader {
 
   Result<bool, ReadError> next_key(std::string_view expecting, KeyVisitor visit) override {
     if (empty_) return false;
-    auto peeked = mapping_.peek();
-    if (!peeked) return err(std::move(peeked).error());
-    const YamlEvent& key = **peeked;
+    VQ_TRY(auto peeked, mapping_.peek());
+    const YamlEvent& key = *peeked;
     if (key.kind == Kind::MappingEnd) return false;
     value_path_ = key.kind == Kind::Scalar ? YamlPath::value_of(mapping_.path(), key.value)
                                            : YamlPath::unknown_in(mapping_.path());
-    auto text = mapping_.read_string(expecting);
-    if (!text) return err(std::move(text).error());
-    if (auto visited = visit(*text); !visited)
+    VQ_TRY(auto text, mapping_.read_string(expecting));
+    if (auto visited = visit(text); !visited)
       return err(mapping_.settle(std::move(visited).error(), key.mark));
     return true;
   }
@@ -59,9 +58,8 @@ std::optional<std::string_view> local_tag_name(const YamlEvent& event) {
 template <class Visit>
 Result<void, ReadError> read_mapping(YamlNodeReader& node, std::string_view expecting,
                                      Visit&& visit) {
-  auto next = node.next();
-  if (!next) return err(std::move(next).error());
-  const YamlEvent& event = **next;
+  VQ_TRY(auto next, node.next());
+  const YamlEvent& event = *next;
   Result<void, ReadError> result;
   if (event.kind == Kind::Alias) {
     result = node.read_alias(
@@ -69,7 +67,7 @@ Result<void, ReadError> read_mapping(YamlNodeReader& node, std::string_view expe
   } else if (event.kind == Kind::MappingStart) {
     result = node.nested(event.mark, [&]() -> Result<void, ReadError> {
       YamlEntryReader entries(node, false);
-      if (auto visited = visit(entries); !visited) return visited;
+      VQ_CHECK(visit(entries));
       return node.finish_collection();
     });
   } else if (is_empty_plain(event)) {
@@ -131,26 +129,22 @@ Result<Content, ReadError> read_content_of(YamlNodeReader& node, const YamlEvent
     std::vector<Content> items;
     std::vector<std::pair<Content, Content>> entries;
     for (std::size_t index = 0;; ++index) {
-      auto peeked = node.peek();
-      if (!peeked) return err(std::move(peeked).error());
-      const YamlEvent& item = **peeked;
+      VQ_TRY(auto peeked, node.peek());
+      const YamlEvent& item = *peeked;
       if (item.kind == Kind::SequenceEnd || item.kind == Kind::MappingEnd) break;
       if (sequence) {
         const YamlPath path = YamlPath::element(node.path(), index);
         YamlNodeReader element(node.state(), node.position(), path, node.remaining_depth());
-        auto value = read_content_from(element);
-        if (!value) return err(std::move(value).error());
-        items.push_back(std::move(*value));
+        VQ_TRY(auto value, read_content_from(element));
+        items.push_back(std::move(value));
         continue;
       }
-      auto key = read_content_from(node);
-      if (!key) return err(std::move(key).error());
+      VQ_TRY(auto key, read_content_from(node));
       const YamlPath path = item.kind == Kind::Scalar ? YamlPath::value_of(node.path(), item.value)
                                                       : YamlPath::unknown_in(node.path());
       YamlNodeReader entry(node.state(), node.position(), path, node.remaining_depth());
-      auto value = read_content_from(entry);
-      if (!value) return err(std::move(value).error());
-      entries.emplace_back(std::move(*key), std::move(*value));
+      VQ_TRY(auto value, read_content_from(entry));
+      entries.emplace_back(std::move(key), std::move(value));
     }
     ++node.position();
     return sequence ? Content::of_seq(std::move(items)) : Content::of_map(std::move(entries));
@@ -158,9 +152,8 @@ Result<Content, ReadError> read_content_of(YamlNodeReader& node, const YamlEvent
 }
 
 Result<Content, ReadError> read_content_from(YamlNodeReader& node) {
-  auto next = node.next();
-  if (!next) return err(std::move(next).error());
-  const YamlEvent& event = **next;
+  VQ_TRY(auto next, node.next());
+  const YamlEvent& event = *next;
   auto content = read_content_of(node, event);
   if (!content) return err(node.settle(std::move(content).error(), event.mark));
   return content;
@@ -181,28 +174,24 @@ Result<void, ReadError> YamlValueReader::read_map(EntriesVisitor visit) {
 
 Result<JsonObject, ReadError> YamlValueReader::read_json_map() {
   JsonObject object;
-  auto read = read_mapping(node_, "a map", [&](EntryReader& entries) -> Result<void, ReadError> {
+  VQ_CHECK(read_mapping(node_, "a map", [&](EntryReader& entries) -> Result<void, ReadError> {
     for (;;) {
       std::string key;
-      auto more =
-          entries.next_key("a string", [&](std::string_view text) -> Result<void, ReadError> {
-            key = std::string(text);
-            return {};
-          });
-      if (!more) return err(std::move(more).error());
-      if (!*more) return {};
-      auto value = entries.next_value([&](ValueReader& reader) -> Result<void, ReadError> {
+      VQ_TRY(auto more,
+             entries.next_key("a string", [&](std::string_view text) -> Result<void, ReadError> {
+               key = std::string(text);
+               return {};
+             }));
+      if (!more) return {};
+      VQ_CHECK(entries.next_value([&](ValueReader& reader) -> Result<void, ReadError> {
         auto& yaml = static_cast<YamlValueReader&>(reader);
-        auto json = yaml.node_.read_json();
-        if (!json) return err(std::move(json).error());
+        VQ_TRY(auto json, yaml.node_.read_json());
         // A later entry with the same key replaces the earlier one.
-        object[std::move(key)] = std::move(*json);
+        object[std::move(key)] = std::move(json);
         return {};
-      });
-      if (!value) return value;
+      }));
     }
-  });
-  if (!read) return err(std::move(read).error());
+  }));
   return object;
 }
 
@@ -219,9 +208,8 @@ Result<bool, ReadError> YamlValueReader::read_bool() {
 }
 
 Result<void, ReadError> YamlValueReader::read_unit_enum(const EnumShape& shape, KeyVisitor visit) {
-  auto peeked = node_.peek();
-  if (!peeked) return err(std::move(peeked).error());
-  const YamlEvent& event = **peeked;
+  VQ_TRY(auto peeked, node_.peek());
+  const YamlEvent& event = *peeked;
   auto result = [&]() -> Result<void, ReadError> {
     if (event.kind == Kind::Alias) {
       ++node_.position();
@@ -237,12 +225,11 @@ Result<void, ReadError> YamlValueReader::read_unit_enum(const EnumShape& shape, 
       if (event.kind == Kind::SequenceStart)
         return err(read_error("invalid type: sequence, expected a YAML tag starting with '!'"));
       // The scalar's text, whatever its style, is the word.
-      auto word = node_.read_string("variant identifier");
-      if (!word) return err(std::move(word).error());
-      return visit(*word);
+      VQ_TRY(auto word, node_.read_string("variant identifier"));
+      return visit(word);
     }
     // A local tag names the variant; what it tags must then be empty.
-    if (auto visited = visit(*tagged); !visited) return visited;
+    VQ_CHECK(visit(*tagged));
     ++node_.position();
     if (event.kind == Kind::Scalar) {
       const bool empty = event.style == YamlScalarStyle::Plain &&

@@ -10,9 +10,8 @@ namespace velloquin::jinja {
 
 velloquin::Result<Value, Error> only_value(const Args& args) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  VQ_TRY(auto v, r.required());
+  VQ_CHECK(r.finish());
   return v;
 }
 
@@ -24,7 +23,7 @@ velloquin::Result<void, Error> check_defined(const State& state, const Value& v)
 velloquin::Result<Text, Error> text_input(const State& state, const Value& v) {
   if (v.is_string()) return Text::borrowed(v.str());
   if (v.is_kwargs()) return err(invalid_operation("cannot convert kwargs to string"));
-  if (auto ok = check_defined(state, v); !ok) return err(std::move(ok).error());
+  VQ_CHECK(check_defined(state, v));
   return Text::owned(v.to_display_string());
 }
 
@@ -49,9 +48,7 @@ ValueResult lookup_path(const Value& base, std::string_view path) {
       }
       index = index * 10 + (c - '0');
     }
-    ValueResult next = numeric ? get_item(current, Value(index)) : get_attr(current, segment);
-    if (!next) return next;
-    current = std::move(next).value();
+    VQ_TRY(current, numeric ? get_item(current, Value(index)) : get_attr(current, segment));
     if (dot == std::string_view::npos) return current;
     start = dot + 1;
   }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "base/try.h"
 #include "base/utf8.h"
 #include "jinja/builtins/builtin_support.h"
 #include "jinja/unicode/text_case.h"
@@ -18,26 +19,23 @@ velloquin::Result<std::vector<Value>, Error> read(const Args& args, std::size_t 
   ArgReader r(args, false);
   std::vector<Value> out;
   for (std::size_t i = 0; i <= extra; ++i) {
-    auto v = r.required();
-    if (!v) return err(std::move(v).error());
-    out.push_back(std::move(v).value());
+    VQ_TRY(auto v, r.required());
+    out.push_back(std::move(v));
   }
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  VQ_CHECK(r.finish());
   return out;
 }
 
 template <class F>
 BoolResult unary(const Args& args, F&& f) {
-  auto a = read(args, 0);
-  if (!a) return err(std::move(a).error());
-  return f((*a)[0]);
+  VQ_TRY(auto a, read(args, 0));
+  return f(a[0]);
 }
 
 template <class F>
 BoolResult binary(const Args& args, F&& f) {
-  auto a = read(args, 1);
-  if (!a) return err(std::move(a).error());
-  return f((*a)[0], (*a)[1]);
+  VQ_TRY(auto a, read(args, 1));
+  return f(a[0], a[1]);
 }
 
 // The integer a value stands for: integers, booleans and integral floats.
@@ -56,16 +54,12 @@ std::optional<Int128> integral(const Value& v) {
 // The tested value is converted before the other arguments are counted.
 BoolResult text_affix(State& state, const Args& args, bool prefix) {
   ArgReader r(args, false);
-  auto value = r.required();
-  if (!value) return err(std::move(value).error());
-  auto text = text_input(state, *value);
-  if (!text) return err(std::move(text).error());
-  auto other = r.required();
-  if (!other) return err(std::move(other).error());
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  auto affix = text_input(state, *other);
-  if (!affix) return err(std::move(affix).error());
-  std::string_view t = *text, a = *affix;
+  VQ_TRY(auto value, r.required());
+  VQ_TRY(auto text, text_input(state, value));
+  VQ_TRY(auto other, r.required());
+  VQ_CHECK(r.finish());
+  VQ_TRY(auto affix, text_input(state, other));
+  std::string_view t = text, a = affix;
   if (a.size() > t.size()) return false;
   return prefix ? t.substr(0, a.size()) == a : t.substr(t.size() - a.size()) == a;
 }
@@ -73,13 +67,11 @@ BoolResult text_affix(State& state, const Args& args, bool prefix) {
 template <class Pred>
 BoolResult all_chars(const Args& args, Pred&& pred) {
   ArgReader r(args, false);
-  auto value = r.required();
-  if (!value) return err(std::move(value).error());
-  auto s = string_only(*value);
-  if (!s) return err(std::move(s).error());
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  for (std::size_t i = 0; i < s->size();)
-    if (!pred(utf8::next(*s, i))) return false;
+  VQ_TRY(auto value, r.required());
+  VQ_TRY(auto s, string_only(value));
+  VQ_CHECK(r.finish());
+  for (std::size_t i = 0; i < s.size();)
+    if (!pred(utf8::next(s, i))) return false;
   return true;
 }
 
@@ -113,10 +105,9 @@ BoolResult even(State&, const Args& args) {
   });
 }
 BoolResult divisibleby(State&, const Args& args) {
-  auto a = read(args, 1);
-  if (!a) return err(std::move(a).error());
-  const Value& v = (*a)[0];
-  const Value& n = (*a)[1];
+  VQ_TRY(auto a, read(args, 1));
+  const Value& v = a[0];
+  const Value& n = a[1];
   bool numeric_v = v.is_number() || v.is_bool(), numeric_n = n.is_number() || n.is_bool();
   if (!numeric_v || !numeric_n) return false;
   if (v.is_float() || n.is_float()) return std::fmod(*v.to_double(), *n.to_double()) == 0.0;
@@ -189,10 +180,9 @@ BoolResult ge(State&, const Args& args) {
   return binary(args, [](const Value& a, const Value& b) { return compare(CompareOp::Ge, a, b); });
 }
 BoolResult in(State& state, const Args& args) {
-  auto a = read(args, 1);
-  if (!a) return err(std::move(a).error());
-  if (auto ok = check_defined(state, (*a)[1]); !ok) return err(std::move(ok).error());
-  auto r = contains((*a)[1], (*a)[0]);
+  VQ_TRY(auto a, read(args, 1));
+  VQ_CHECK(check_defined(state, a[1]));
+  auto r = contains(a[1], a[0]);
   return r.ok() && r.value();
 }
 BoolResult true_(State&, const Args& args) {
@@ -202,18 +192,14 @@ BoolResult false_(State&, const Args& args) {
   return unary(args, [](const Value& v) { return v.is_bool() && !v.as_bool(); });
 }
 BoolResult filter(State& state, const Args& args) {
-  auto a = read(args, 0);
-  if (!a) return err(std::move(a).error());
-  auto s = string_only((*a)[0]);
-  if (!s) return err(std::move(s).error());
-  return state.find_filter(*s) != nullptr;
+  VQ_TRY(auto a, read(args, 0));
+  VQ_TRY(auto s, string_only(a[0]));
+  return state.find_filter(s) != nullptr;
 }
 BoolResult test(State& state, const Args& args) {
-  auto a = read(args, 0);
-  if (!a) return err(std::move(a).error());
-  auto s = string_only((*a)[0]);
-  if (!s) return err(std::move(s).error());
-  return state.find_test(*s) != nullptr;
+  VQ_TRY(auto a, read(args, 0));
+  VQ_TRY(auto s, string_only(a[0]));
+  return state.find_test(s) != nullptr;
 }
 
 }  // namespace velloquin::jinja::tests

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/try.h"
 #include "base/utf8.h"
 #include "jinja/builtins/builtin_filters.h"
 #include "jinja/builtins/builtin_support.h"
@@ -185,8 +186,7 @@ velloquin::Result<std::string, Error> convert(const Spec& spec, const Value& v, 
       if (v.is_float()) {
         text = float_as_text(v.as_float());
       } else if (safe_format && !v.is_safe()) {
-        auto written = write_escaped(text, escape, v);
-        if (!written) return err(std::move(written).error());
+        VQ_CHECK(write_escaped(text, escape, v));
       } else if (v.is_string()) {
         text = std::string(v.str());
       } else {
@@ -245,12 +245,11 @@ velloquin::Result<std::string, Error> convert(const Spec& spec, const Value& v, 
 
 ValueResult format(State& state, const Args& args) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
+  VQ_TRY(auto v, r.required());
   std::vector<Value> values = r.rest();
-  if (!v->is_string()) return err(invalid_operation("value is not a string"));
-  std::string_view fmt = v->str();
-  bool safe_format = v->is_safe();
+  if (!v.is_string()) return err(invalid_operation("value is not a string"));
+  std::string_view fmt = v.str();
+  bool safe_format = v.is_safe();
   const AutoEscape escape = safe_format ? escape_filter_mode(state) : AutoEscape::None;
   std::string out;
   out.reserve(fmt.size());
@@ -342,9 +341,8 @@ ValueResult format(State& state, const Args& args) {
       }
       arg = values[next_arg++];
     }
-    auto piece = convert(spec, arg, safe_format, escape);
-    if (!piece) return err(std::move(piece).error());
-    out += *piece;
+    VQ_TRY(auto piece, convert(spec, arg, safe_format, escape));
+    out += piece;
     // Widths multiply sizes: the result is bounded like string repetition.
     if (out.size() > kMaxFormattedSize)
       return err(invalid_operation("formatted string is too large"));

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/try.h"
 #include "jinja/builtins/builtin_filters.h"
 #include "jinja/builtins/builtin_support.h"
 #include "jinja/value/number_parse.h"
@@ -10,12 +11,11 @@
 namespace velloquin::jinja::filters {
 
 ValueResult abs(State&, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  if (v->is_float()) return Value(std::fabs(v->as_float()));
-  if (v->tag() == Value::Tag::UInt128) return *v;
-  if (v->is_integer()) {
-    Int128 i = *v->to_int128();
+  VQ_TRY(auto v, only_value(args));
+  if (v.is_float()) return Value(std::fabs(v.as_float()));
+  if (v.tag() == Value::Tag::UInt128) return v;
+  if (v.is_integer()) {
+    Int128 i = *v.to_int128();
     if (i == static_cast<Int128>(static_cast<UInt128>(1) << 127))
       return err(invalid_operation("overflow on abs"));
     return Value(i < 0 ? -i : i);
@@ -24,23 +24,20 @@ ValueResult abs(State&, const Args& args) {
 }
 
 ValueResult bool_(State& state, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  if (auto ok = check_defined(state, *v); !ok) return err(std::move(ok).error());
-  return Value(v->truthy());
+  VQ_TRY(auto v, only_value(args));
+  VQ_CHECK(check_defined(state, v));
+  return Value(v.truthy());
 }
 
 ValueResult default_(State& state, const Args& args) {
   ArgReader r(args, false);
-  auto piped = r.required_ref();
-  if (!piped) return err(std::move(piped).error());
-  const Value* v = *piped;
+  VQ_TRY(const Value* v, r.required_ref());
   auto fallback = r.raw();
   auto lax = r.raw();
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  VQ_CHECK(r.finish());
   bool replace = v->is_undefined();
   if (lax) {
-    if (auto ok = check_defined(state, *lax); !ok) return err(std::move(ok).error());
+    VQ_CHECK(check_defined(state, *lax));
     if (!replace) replace = lax->truthy() && !v->truthy();
   }
   if (!replace) return *v;
@@ -48,65 +45,57 @@ ValueResult default_(State& state, const Args& args) {
 }
 
 ValueResult float_(State& state, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  if (auto ok = check_defined(state, *v); !ok) return err(std::move(ok).error());
-  if (v->is_undefined() || v->is_none()) return Value(0.0);
-  if (v->is_string()) {
-    auto f = parse_float_literal(v->str());
-    if (!f) return err(std::move(f).error());
-    return Value(*f);
+  VQ_TRY(auto v, only_value(args));
+  VQ_CHECK(check_defined(state, v));
+  if (v.is_undefined() || v.is_none()) return Value(0.0);
+  if (v.is_string()) {
+    VQ_TRY(auto f, parse_float_literal(v.str()));
+    return Value(f);
   }
-  if (auto d = v->to_double()) return Value(*d);
-  return err(
-      invalid_operation("cannot convert " + std::string(kind_name(v->kind())) + " to float"));
+  if (auto d = v.to_double()) return Value(*d);
+  return err(invalid_operation("cannot convert " + std::string(kind_name(v.kind())) + " to float"));
 }
 
 ValueResult int_(State& state, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  if (auto ok = check_defined(state, *v); !ok) return err(std::move(ok).error());
-  if (v->is_undefined() || v->is_none()) return Value(0);
-  if (v->is_bool()) return Value(v->as_bool() ? 1 : 0);
-  if (v->is_integer()) return *v;
-  if (v->is_float()) return Value(saturating_int128(v->as_float()));
-  if (v->is_string()) {
-    if (auto i = parse_int128(v->str())) return Value(*i);
-    auto f = parse_float_literal(v->str());
-    if (!f) return err(std::move(f).error());
-    return Value(saturating_int128(*f));
+  VQ_TRY(auto v, only_value(args));
+  VQ_CHECK(check_defined(state, v));
+  if (v.is_undefined() || v.is_none()) return Value(0);
+  if (v.is_bool()) return Value(v.as_bool() ? 1 : 0);
+  if (v.is_integer()) return v;
+  if (v.is_float()) return Value(saturating_int128(v.as_float()));
+  if (v.is_string()) {
+    if (auto i = parse_int128(v.str())) return Value(*i);
+    VQ_TRY(auto f, parse_float_literal(v.str()));
+    return Value(saturating_int128(f));
   }
   return err(
-      invalid_operation("cannot convert " + std::string(kind_name(v->kind())) + " to integer"));
+      invalid_operation("cannot convert " + std::string(kind_name(v.kind())) + " to integer"));
 }
 
 ValueResult round(State&, const Args& args) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
+  VQ_TRY(auto v, r.required());
   auto precision_arg = r.optional();
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  VQ_CHECK(r.finish());
   std::int64_t precision = 0;
   if (precision_arg) {
-    auto p = arg_to_i64(*precision_arg, "i32");
-    if (!p) return err(std::move(p).error());
-    if (*p < std::numeric_limits<std::int32_t>::min() ||
-        *p > std::numeric_limits<std::int32_t>::max())
+    VQ_TRY(auto p, arg_to_i64(*precision_arg, "i32"));
+    if (p < std::numeric_limits<std::int32_t>::min() ||
+        p > std::numeric_limits<std::int32_t>::max())
       return err(invalid_operation("cannot convert number to i32"));
-    precision = *p;
+    precision = p;
   }
-  if (v->is_integer()) return *v;
-  if (v->is_float()) {
+  if (v.is_integer()) return v;
+  if (v.is_float()) {
     double x = std::pow(10.0, static_cast<double>(precision));
-    return Value(std::round(x * v->as_float()) / x);
+    return Value(std::round(x * v.as_float()) / x);
   }
-  return err(invalid_operation("cannot round value (" + std::string(kind_name(v->kind())) + ")"));
+  return err(invalid_operation("cannot round value (" + std::string(kind_name(v.kind())) + ")"));
 }
 
 ValueResult pprint(State&, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  return Value(v->pretty_repr());
+  VQ_TRY(auto v, only_value(args));
+  return Value(v.pretty_repr());
 }
 
 }  // namespace velloquin::jinja::filters

@@ -13,14 +13,14 @@ namespace {
 
 // Items of an iterable; a strict undefined is an error ("undefined value").
 velloquin::Result<std::vector<Value>, Error> strict_items(const State& state, const Value& v) {
-  if (auto ok = check_defined(state, v); !ok) return err(std::move(ok).error());
+  VQ_CHECK(check_defined(state, v));
   return collect(v);
 }
 
 // A walk over an iterable's items, without collecting them first; a strict undefined is an
 // error ("undefined value").
 velloquin::Result<ValueIterator, Error> strict_iterate(const State& state, const Value& v) {
-  if (auto ok = check_defined(state, v); !ok) return err(std::move(ok).error());
+  VQ_CHECK(check_defined(state, v));
   return iterate(v);
 }
 
@@ -36,9 +36,8 @@ velloquin::Result<std::vector<Value>, Error> items_or(const State& state, const 
 velloquin::Result<std::optional<bool>, Error> keyword_bool(ArgReader& r, std::string_view name) {
   auto v = r.keyword(name);
   if (!v) return std::optional<bool>();
-  auto b = arg_to_bool(*v);
-  if (!b) return err(std::move(b).error());
-  return std::optional<bool>(*b);
+  VQ_TRY(auto b, arg_to_bool(*v));
+  return std::optional<bool>(b);
 }
 
 // Orders two sort keys, folding strings to lower case unless case-sensitive.
@@ -58,23 +57,20 @@ Value path_or_default(const Value& item, std::string_view path, const Value& fal
 }  // namespace
 
 ValueResult length(State&, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  auto n = jinja::length(*v);
-  if (!n) return err(std::move(n).error());
-  return Value(static_cast<std::uint64_t>(*n));
+  VQ_TRY(auto v, only_value(args));
+  VQ_TRY(auto n, jinja::length(v));
+  return Value(static_cast<std::uint64_t>(n));
 }
 
 ValueResult first(State&, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  if (v->is_string()) {
-    std::string_view s = v->str();
+  VQ_TRY(auto v, only_value(args));
+  if (v.is_string()) {
+    std::string_view s = v.str();
     if (s.empty()) return Value();
     return Value(std::string(s.substr(0, utf8::char_len(s, 0))));
   }
-  if (v->is_seq_like() || v->kind() == ValueKind::Map || v->kind() == ValueKind::Seq) {
-    auto it = iterate(*v);
+  if (v.is_seq_like() || v.kind() == ValueKind::Map || v.kind() == ValueKind::Seq) {
+    auto it = iterate(v);
     if (!it) return err(invalid_operation("cannot get first item from value"));
     auto item = it->next();
     return item ? *item : Value();
@@ -83,43 +79,37 @@ ValueResult first(State&, const Args& args) {
 }
 
 ValueResult last(State&, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  if (v->is_string()) {
-    std::string_view s = v->str();
+  VQ_TRY(auto v, only_value(args));
+  if (v.is_string()) {
+    std::string_view s = v.str();
     if (s.empty()) return Value();
     std::size_t start = s.size() - 1;
     while (start > 0 && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) --start;
-    return text_value(std::string(s.substr(start)), v->is_safe());
+    return text_value(std::string(s.substr(start)), v.is_safe());
   }
-  if (v->is_seq_like() || (v->is_object() && v->kind() == ValueKind::Seq)) {
-    if (const auto* items = v->items()) return items->empty() ? Value() : items->back();
-    auto items = collect(*v);
-    if (!items) return err(std::move(items).error());
-    return items->empty() ? Value() : items->back();
+  if (v.is_seq_like() || (v.is_object() && v.kind() == ValueKind::Seq)) {
+    if (const auto* items = v.items()) return items->empty() ? Value() : items->back();
+    VQ_TRY(auto items, collect(v));
+    return items.empty() ? Value() : items.back();
   }
   return err(invalid_operation("cannot get last item from value"));
 }
 
 ValueResult list(State& state, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  if (v->is_seq()) return *v;
-  auto items = items_or(state, *v, "cannot convert value to list");
-  if (!items) return err(std::move(items).error());
-  return Value::seq(std::move(*items));
+  VQ_TRY(auto v, only_value(args));
+  if (v.is_seq()) return v;
+  VQ_TRY(auto items, items_or(state, v, "cannot convert value to list"));
+  return Value::seq(std::move(items));
 }
 
 namespace {
 
 ValueResult extreme(State& state, const Args& args, int sign) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  auto items = items_or(state, *v, "cannot convert value to list");
-  if (!items) return err(std::move(items).error());
-  if (items->empty()) return Value();
-  const Value* best = &(*items)[0];
-  for (const auto& item : *items) {
+  VQ_TRY(auto v, only_value(args));
+  VQ_TRY(auto items, items_or(state, v, "cannot convert value to list"));
+  if (items.empty()) return Value();
+  const Value* best = &items[0];
+  for (const auto& item : items) {
     int c = compare_values(item, *best);
     // Ties: min keeps the first, max the last.
     if (sign < 0 ? c < 0 : c >= 0) best = &item;
@@ -138,15 +128,13 @@ ValueResult min(State& state, const Args& args) {
 
 ValueResult join(State& state, const Args& args) {
   ArgReader r(args, false);
-  auto piped = r.required_ref();
-  if (!piped) return err(std::move(piped).error());
-  const Value* v = *piped;
+  VQ_TRY(const Value* v, r.required_ref());
   const Value* joiner_arg = r.optional_ref();
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  auto joiner_text = joiner_arg != nullptr ? text_input(state, *joiner_arg)
-                                           : velloquin::Result<Text, Error>(Text::borrowed({}));
-  if (!joiner_text) return err(std::move(joiner_text).error());
-  const std::string_view joiner = joiner_text->view();
+  VQ_CHECK(r.finish());
+  VQ_TRY(auto joiner_text,
+         (joiner_arg != nullptr ? text_input(state, *joiner_arg)
+                                : velloquin::Result<Text, Error>(Text::borrowed({}))));
+  const std::string_view joiner = joiner_text.view();
   if (v->is_undefined() || v->is_none()) return Value("");
   const std::vector<Value>* list = v->items();
   if (list != nullptr && state.auto_escape() == AutoEscape::None) {
@@ -231,52 +219,48 @@ ValueResult join(State& state, const Args& args) {
 }
 
 ValueResult reverse(State&, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  if (v->is_undefined() || v->is_none()) return *v;
-  if (v->is_string()) {
-    std::string_view s = v->str();
+  VQ_TRY(auto v, only_value(args));
+  if (v.is_undefined() || v.is_none()) return v;
+  if (v.is_string()) {
+    std::string_view s = v.str();
     std::vector<std::size_t> starts;
     for (std::size_t i = 0; i < s.size(); i += utf8::char_len(s, i)) starts.push_back(i);
     std::string out;
     out.reserve(s.size());
     for (auto it = starts.rbegin(); it != starts.rend(); ++it)
       out += s.substr(*it, utf8::char_len(s, *it));
-    return text_value(std::move(out), v->is_safe());
+    return text_value(std::move(out), v.is_safe());
   }
-  if (v->is_map()) {
+  if (v.is_map()) {
     // Keys in their normal order: what the reference engine gives for maps.
-    auto keys = collect(*v);
-    if (!keys) return err(std::move(keys).error());
-    return Value::iterator(std::move(*keys));
+    VQ_TRY(auto keys, collect(v));
+    return Value::iterator(std::move(keys));
   }
-  if (v->is_seq_like() || v->is_object()) {
-    auto items = collect(*v);
+  if (v.is_seq_like() || v.is_object()) {
+    auto items = collect(v);
     if (!items) {
       return err(
-          invalid_operation("cannot reverse values of type " + std::string(kind_name(v->kind()))));
+          invalid_operation("cannot reverse values of type " + std::string(kind_name(v.kind()))));
     }
     std::reverse(items->begin(), items->end());
-    bool sized = !v->is_iterator() || v->iterator_sized();
+    bool sized = !v.is_iterator() || v.iterator_sized();
     return Value::iterator(std::move(*items), sized);
   }
   return err(
-      invalid_operation("cannot reverse values of type " + std::string(kind_name(v->kind()))));
+      invalid_operation("cannot reverse values of type " + std::string(kind_name(v.kind()))));
 }
 
 ValueResult items(State&, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  if (v->kind() != ValueKind::Map) return err(invalid_operation("cannot convert value into pairs"));
+  VQ_TRY(auto v, only_value(args));
+  if (v.kind() != ValueKind::Map) return err(invalid_operation("cannot convert value into pairs"));
   std::vector<Value> pairs;
-  if (const Map* m = v->map_data()) {
+  if (const Map* m = v.map_data()) {
     pairs.reserve(m->size());
     for (const auto& [k, val] : m->entries()) pairs.push_back(Value::seq({k, val}));
   } else {
-    auto keys = collect(*v);
-    if (!keys) return err(std::move(keys).error());
-    for (auto& k : *keys) {
-      auto val = get_item(*v, k);
+    VQ_TRY(auto keys, collect(v));
+    for (auto& k : keys) {
+      auto val = get_item(v, k);
       pairs.push_back(Value::seq({k, val ? *val : Value()}));
     }
   }
@@ -285,30 +269,26 @@ ValueResult items(State&, const Args& args) {
 
 ValueResult dictsort(State&, const Args& args) {
   ArgReader r(args, true);
-  auto v = r.required();
-  if (!v) return v;
+  VQ_TRY(auto v, r.required());
   // Surplus positional arguments are reported first, unknown keywords last.
   if (r.positional_count() > 1) return err(Error(ErrorKind::TooManyArguments));
-  if (v->kind() != ValueKind::Map)
+  if (v.kind() != ValueKind::Map)
     return err(invalid_operation("cannot convert value into pair list"));
   auto by = r.keyword("by");
   if (by && !by->is_string()) return err(invalid_operation("value is not a string"));
-  auto case_sensitive = keyword_bool(r, "case_sensitive");
-  if (!case_sensitive) return err(std::move(case_sensitive).error());
-  auto rev = keyword_bool(r, "reverse");
-  if (!rev) return err(std::move(rev).error());
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  VQ_TRY(auto case_sensitive, keyword_bool(r, "case_sensitive"));
+  VQ_TRY(auto rev, keyword_bool(r, "reverse"));
+  VQ_CHECK(r.finish());
   bool by_value = by && by->str() == "value";
-  bool cs = case_sensitive->value_or(false);
+  bool cs = case_sensitive.value_or(false);
   std::vector<std::pair<Value, Value>> pairs;
-  auto keys = collect(*v);
-  if (!keys) return err(std::move(keys).error());
-  for (auto& k : *keys) {
-    auto val = get_item(*v, k);
+  VQ_TRY(auto keys, collect(v));
+  for (auto& k : keys) {
+    auto val = get_item(v, k);
     pairs.emplace_back(k, val ? *val : Value());
   }
   // Reversing the order, not the sorted list, keeps equal entries in map order either way.
-  const bool reversed = rev->value_or(false);
+  const bool reversed = rev.value_or(false);
   std::stable_sort(pairs.begin(), pairs.end(), [&](const auto& a, const auto& b) {
     const int c =
         by_value ? compare_keys(a.second, b.second, cs) : compare_keys(a.first, b.first, cs);
@@ -322,46 +302,41 @@ ValueResult dictsort(State&, const Args& args) {
 
 ValueResult sort(State& state, const Args& args) {
   ArgReader r(args, true);
-  auto v = r.required();
-  if (!v) return v;
-  auto case_sensitive = keyword_bool(r, "case_sensitive");
-  if (!case_sensitive) return err(std::move(case_sensitive).error());
+  VQ_TRY(auto v, r.required());
+  VQ_TRY(auto case_sensitive, keyword_bool(r, "case_sensitive"));
   auto attribute = r.keyword("attribute");
-  auto rev = keyword_bool(r, "reverse");
-  if (!rev) return err(std::move(rev).error());
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  auto items = items_or(state, *v, "cannot convert value to list");
-  if (!items) return err(std::move(items).error());
-  bool cs = case_sensitive->value_or(false);
-  bool reversed = rev->value_or(false);
+  VQ_TRY(auto rev, keyword_bool(r, "reverse"));
+  VQ_CHECK(r.finish());
+  VQ_TRY(auto items, items_or(state, v, "cannot convert value to list"));
+  bool cs = case_sensitive.value_or(false);
+  bool reversed = rev.value_or(false);
   auto ordered = [&](int c) { return reversed ? c > 0 : c < 0; };
 
   if (!attribute) {
     if (cs) {
-      std::stable_sort(items->begin(), items->end(), [&](const Value& a, const Value& b) {
+      std::stable_sort(items.begin(), items.end(), [&](const Value& a, const Value& b) {
         return ordered(compare_values(a, b));
       });
-      return Value::seq(std::move(*items));
+      return Value::seq(std::move(items));
     }
     // Folded once per item rather than once per comparison; positions move, not values.
     std::vector<Value> keys;
-    keys.reserve(items->size());
-    for (const auto& item : *items) keys.push_back(ascii_fold(item));
-    std::vector<std::uint32_t> order(items->size());
+    keys.reserve(items.size());
+    for (const auto& item : items) keys.push_back(ascii_fold(item));
+    std::vector<std::uint32_t> order(items.size());
     for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
       return ordered(compare_values(keys[a], keys[b]));
     });
     std::vector<Value> out;
     out.reserve(order.size());
-    for (auto i : order) out.push_back(std::move((*items)[i]));
+    for (auto i : order) out.push_back(std::move(items[i]));
     return Value::seq(std::move(out));
   }
-  auto path_text = arg_as_str(*attribute);
-  if (!path_text) return err(std::move(path_text).error());
+  VQ_TRY(auto path_text, arg_as_str(*attribute));
   std::vector<std::string> paths;
   {
-    std::string_view all = *path_text;
+    std::string_view all = path_text;
     std::size_t start = 0;
     while (true) {
       std::size_t comma = all.find(',', start);
@@ -381,8 +356,8 @@ ValueResult sort(State& state, const Args& args) {
     Value item;
   };
   std::vector<Keyed> keyed;
-  keyed.reserve(items->size());
-  for (auto& item : *items) {
+  keyed.reserve(items.size());
+  for (auto& item : items) {
     Keyed k;
     for (const auto& p : paths) {
       auto val = lookup_path(item, p);
@@ -418,46 +393,37 @@ namespace {
 
 ValueResult select_or_reject(State& state, const Args& args, bool with_attribute, bool invert) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
+  VQ_TRY(auto v, r.required());
   std::string attribute;
   if (with_attribute) {
-    auto a = r.required();
-    if (!a) return a;
-    auto t = text_input(state, *a);
-    if (!t) return err(std::move(t).error());
-    attribute = std::move(*t).str();
+    VQ_TRY(auto a, r.required());
+    VQ_TRY(auto t, text_input(state, a));
+    attribute = std::move(t).str();
   }
   auto test_name = r.optional();
   std::vector<Value> test_args = r.rest();
   const TestFunction* test = nullptr;
   if (test_name) {
-    auto name = text_input(state, *test_name);
-    if (!name) return err(std::move(name).error());
-    test = state.find_test(name->view());
+    VQ_TRY(auto name, text_input(state, *test_name));
+    test = state.find_test(name.view());
     if (!test) return err(Error(ErrorKind::UnknownTest));
   }
-  auto items = strict_iterate(state, *v);
-  if (!items) return err(std::move(items).error());
+  VQ_TRY(auto items, strict_iterate(state, v));
   std::vector<Value> out;
   Args call;
   call.positional.reserve(test_args.size() + 1);
-  while (auto next = items->next()) {
+  while (auto next = items.next()) {
     Value& item = *next;
     Value subject = item;
     if (with_attribute) {
-      auto a = lookup_path(item, attribute);
-      if (!a) return err(std::move(a).error());
-      subject = std::move(a).value();
+      VQ_TRY(subject, lookup_path(item, attribute));
     }
     bool passed;
     if (test) {
       call.positional.clear();
       call.positional.push_back(std::move(subject));
       call.positional.insert(call.positional.end(), test_args.begin(), test_args.end());
-      auto result = (*test)(state, call);
-      if (!result) return err(std::move(result).error());
-      passed = *result;
+      VQ_TRY(passed, (*test)(state, call));
     } else {
       passed = subject.truthy();
     }
@@ -483,20 +449,18 @@ ValueResult rejectattr(State& state, const Args& args) {
 
 ValueResult map(State& state, const Args& args) {
   ArgReader r(args, true);
-  auto v = r.required();
-  if (!v) return v;
+  VQ_TRY(auto v, r.required());
   if (auto attribute = r.keyword("attribute")) {
     if (r.positional_count() > 1) return err(Error(ErrorKind::TooManyArguments));
     Value fallback;
     for (const auto& [name, value] : args.kwargs)
       if (name == "default") fallback = value;
     r.keyword("default");
-    if (auto done = r.finish(); !done) return err(std::move(done).error());
-    auto items = strict_iterate(state, *v);
-    if (!items) return err(std::move(items).error());
+    VQ_CHECK(r.finish());
+    VQ_TRY(auto items, strict_iterate(state, v));
     std::vector<Value> out;
-    out.reserve(items->remaining().value_or(0));
-    while (auto item = items->next()) {
+    out.reserve(items.remaining().value_or(0));
+    while (auto item = items.next()) {
       auto sub = lookup_attribute(*item, *attribute);
       if (!sub) {
         if (fallback.is_undefined()) return err(std::move(sub).error());
@@ -513,18 +477,16 @@ ValueResult map(State& state, const Args& args) {
   if (!rest[0].is_string()) return err(invalid_operation("filter name must be a string"));
   const Function* filter = state.find_filter(rest[0].str());
   if (!filter) return err(Error(ErrorKind::UnknownFilter));
-  auto items = strict_iterate(state, *v);
-  if (!items) return err(std::move(items).error());
+  VQ_TRY(auto items, strict_iterate(state, v));
   std::vector<Value> out;
-  out.reserve(items->remaining().value_or(0));
+  out.reserve(items.remaining().value_or(0));
   Args call;
-  while (auto item = items->next()) {
+  while (auto item = items.next()) {
     call.positional.clear();
     call.positional.push_back(std::move(*item));
     call.positional.insert(call.positional.end(), rest.begin() + 1, rest.end());
-    auto result = (*filter)(state, call);
-    if (!result) return err(std::move(result).error());
-    out.push_back(std::move(result).value());
+    VQ_TRY(auto result, (*filter)(state, call));
+    out.push_back(std::move(result));
   }
   return Value::seq(std::move(out));
 }
@@ -533,63 +495,60 @@ namespace {
 
 constexpr std::size_t kMaxBuiltItems = 10'000'000;
 
-velloquin::Result<std::size_t, Error> count_argument(ArgReader& r) {
-  auto c = r.required();
-  if (!c) return err(std::move(c).error());
-  auto n = arg_to_usize(*c);
-  if (!n) return err(std::move(n).error());
-  if (*n == 0) return err(invalid_operation("count cannot be 0"));
-  return *n;
+// The arguments of the filters that cut a sequence into lists: its items, how many, and the
+// optional padding value.
+struct CountedItems {
+  std::vector<Value> items;
+  std::size_t count = 0;
+  std::optional<Value> fill;
+};
+
+velloquin::Result<CountedItems, Error> counted_items(State& state, const Args& args) {
+  ArgReader r(args, false);
+  VQ_TRY(auto v, r.required());
+  VQ_TRY(auto c, r.required());
+  VQ_TRY(std::size_t count, arg_to_usize(c));
+  if (count == 0) return err(invalid_operation("count cannot be 0"));
+  auto fill = r.optional();
+  VQ_CHECK(r.finish());
+  VQ_TRY(auto items, strict_items(state, v));
+  return CountedItems{std::move(items), count, std::move(fill)};
 }
 
 }  // namespace
 
 ValueResult batch(State& state, const Args& args) {
-  ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
-  auto count = count_argument(r);
-  if (!count) return err(std::move(count).error());
-  auto fill = r.optional();
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  auto items = strict_items(state, *v);
-  if (!items) return err(std::move(items).error());
+  VQ_TRY(auto in, counted_items(state, args));
+  auto& [items, count, fill] = in;
   // Padding makes `count` items out of one: bounded like the other size-multiplying operations.
-  if (fill && !items->empty() && *count > kMaxBuiltItems)
+  if (fill && !items.empty() && count > kMaxBuiltItems)
     return err(invalid_operation("count is too large"));
   std::vector<Value> out;
-  for (std::size_t i = 0; i < items->size(); i += *count) {
-    std::size_t end = std::min(items->size(), i + *count);
-    std::vector<Value> row(items->begin() + static_cast<std::ptrdiff_t>(i),
-                           items->begin() + static_cast<std::ptrdiff_t>(end));
+  for (std::size_t i = 0; i < items.size(); i += count) {
+    std::size_t end = std::min(items.size(), i + count);
+    std::vector<Value> row(items.begin() + static_cast<std::ptrdiff_t>(i),
+                           items.begin() + static_cast<std::ptrdiff_t>(end));
     if (fill)
-      while (row.size() < *count) row.push_back(*fill);
+      while (row.size() < count) row.push_back(*fill);
     out.push_back(Value::seq(std::move(row)));
   }
   return Value::seq(std::move(out));
 }
 
 ValueResult slice(State& state, const Args& args) {
-  ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
-  auto count = count_argument(r);
-  if (!count) return err(std::move(count).error());
-  auto fill = r.optional();
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  auto items = strict_items(state, *v);
-  if (!items) return err(std::move(items).error());
+  VQ_TRY(auto in, counted_items(state, args));
+  auto& [items, count, fill] = in;
   // Bounded by the items: more slices than that would only add empty lists.
   // Every slice is a list even when empty, so the count itself is bounded.
-  if (*count > kMaxBuiltItems) return err(invalid_operation("count is too large"));
-  std::size_t per = items->size() / *count, extra = items->size() % *count;
+  if (count > kMaxBuiltItems) return err(invalid_operation("count is too large"));
+  std::size_t per = items.size() / count, extra = items.size() % count;
   std::vector<Value> out;
-  out.reserve(*count);
+  out.reserve(count);
   std::size_t pos = 0;
-  for (std::size_t s = 0; s < *count; ++s) {
+  for (std::size_t s = 0; s < count; ++s) {
     std::size_t n = per + (s < extra ? 1 : 0);
-    std::vector<Value> part(items->begin() + static_cast<std::ptrdiff_t>(pos),
-                            items->begin() + static_cast<std::ptrdiff_t>(pos + n));
+    std::vector<Value> part(items.begin() + static_cast<std::ptrdiff_t>(pos),
+                            items.begin() + static_cast<std::ptrdiff_t>(pos + n));
     pos += n;
     if (fill && s >= extra) part.push_back(*fill);
     out.push_back(Value::seq(std::move(part)));
@@ -598,67 +557,58 @@ ValueResult slice(State& state, const Args& args) {
 }
 
 ValueResult sum(State& state, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  auto items = strict_items(state, *v);
-  if (!items) return err(std::move(items).error());
+  VQ_TRY(auto v, only_value(args));
+  VQ_TRY(auto items, strict_items(state, v));
   Value total(0);
-  for (const auto& item : *items) {
+  for (const auto& item : items) {
     if (item.is_undefined()) continue;
     if (!item.is_number())
       return err(
           invalid_operation("can only sum numbers, got " + std::string(kind_name(item.kind()))));
-    auto next = add(total, item);
-    if (!next) return next;
-    total = std::move(next).value();
+    VQ_TRY(total, add(total, item));
   }
   return total;
 }
 
 ValueResult unique(State& state, const Args& args) {
   ArgReader r(args, true);
-  auto v = r.required();
-  if (!v) return v;
+  VQ_TRY(auto v, r.required());
   auto attribute = r.keyword("attribute");
-  auto case_sensitive = keyword_bool(r, "case_sensitive");
-  if (!case_sensitive) return err(std::move(case_sensitive).error());
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  VQ_TRY(auto case_sensitive, keyword_bool(r, "case_sensitive"));
+  VQ_CHECK(r.finish());
   std::string path;
   if (attribute) {
-    auto p = arg_as_str(*attribute);
-    if (!p) return err(std::move(p).error());
-    path = std::string(*p);
+    VQ_TRY(auto p, arg_as_str(*attribute));
+    path = std::string(p);
   }
-  auto items = strict_items(state, *v);
-  if (!items) return err(std::move(items).error());
-  bool cs = case_sensitive->value_or(false);
+  VQ_TRY(auto items, strict_items(state, v));
+  bool cs = case_sensitive.value_or(false);
   // One sort of the positions by key: the first position of each run of equal keys is the
   // occurrence kept, and the result keeps the input order.
   std::vector<Value> keys;
-  keys.reserve(items->size());
-  for (const auto& item : *items) {
+  keys.reserve(items.size());
+  for (const auto& item : items) {
     Value key = attribute ? path_or_default(item, path, Value()) : item;
     keys.push_back(cs ? std::move(key) : unicode_fold(key));
   }
-  std::vector<std::uint32_t> order(items->size());
+  std::vector<std::uint32_t> order(items.size());
   for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
     return compare_values(keys[a], keys[b]) < 0;
   });
-  std::vector<bool> keep(items->size(), false);
+  std::vector<bool> keep(items.size(), false);
   for (std::size_t i = 0; i < order.size(); ++i)
     if (i == 0 || compare_values(keys[order[i - 1]], keys[order[i]]) != 0) keep[order[i]] = true;
   std::vector<Value> out;
-  for (std::size_t i = 0; i < items->size(); ++i)
-    if (keep[i]) out.push_back(std::move((*items)[i]));
+  for (std::size_t i = 0; i < items.size(); ++i)
+    if (keep[i]) out.push_back(std::move(items[i]));
   return Value::seq(std::move(out));
 }
 
 ValueResult zip(State&, const Args& args) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
-  std::vector<Value> inputs{*v};
+  VQ_TRY(auto v, r.required());
+  std::vector<Value> inputs{v};
   for (auto& other : r.rest()) inputs.push_back(std::move(other));
   // Inputs are checked in order until the first one of unknown length, as the reference does;
   // the result has a length only when every input has one.
@@ -694,9 +644,8 @@ ValueResult zip(State&, const Args& args) {
 
 ValueResult chain(State&, const Args& args) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
-  std::vector<Value> inputs{*v};
+  VQ_TRY(auto v, r.required());
+  std::vector<Value> inputs{v};
   for (auto& other : r.rest()) inputs.push_back(std::move(other));
   bool all_maps = std::all_of(inputs.begin(), inputs.end(),
                               [](const Value& x) { return x.kind() == ValueKind::Map; });
@@ -704,9 +653,8 @@ ValueResult chain(State&, const Args& args) {
     // Later maps win; keys come out in key order.
     MapEntries merged;
     for (const auto& input : inputs) {
-      auto keys = collect(input);
-      if (!keys) return err(std::move(keys).error());
-      for (auto& k : *keys) {
+      VQ_TRY(auto keys, collect(input));
+      for (auto& k : keys) {
         auto val = get_item(input, k);
         merged.emplace_back(k, val ? *val : Value());
       }
@@ -719,9 +667,8 @@ ValueResult chain(State&, const Args& args) {
   for (const auto& input : inputs) {
     // An input that cannot be iterated fails the filter itself: a result that failed only
     // once iterated would still print, compare and test as if it were an empty iterator.
-    auto items = collect(input);
-    if (!items) return err(std::move(items).error());
-    out.insert(out.end(), items->begin(), items->end());
+    VQ_TRY(auto items, collect(input));
+    out.insert(out.end(), items.begin(), items.end());
   }
   if (all_seqs) return Value::seq(std::move(out));
   return Value::iterator(std::move(out), false);
@@ -729,12 +676,10 @@ ValueResult chain(State&, const Args& args) {
 
 ValueResult attr(State&, const Args& args) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
-  auto key = r.required();
-  if (!key) return key;
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  return get_item(*v, *key);
+  VQ_TRY(auto v, r.required());
+  VQ_TRY(auto key, r.required());
+  VQ_CHECK(r.finish());
+  return get_item(v, key);
 }
 
 // A group of groupby: a two-item sequence that also answers to `grouper` and `list`.
@@ -774,8 +719,7 @@ class GroupObject : public Object {
 
 ValueResult groupby(State&, const Args& args) {
   ArgReader r(args, true);
-  auto v = r.required();
-  if (!v) return v;
+  VQ_TRY(auto v, r.required());
   auto attribute = r.optional();
   if (!attribute) {
     attribute = r.keyword("attribute");
@@ -783,17 +727,14 @@ ValueResult groupby(State&, const Args& args) {
       return err(Error(ErrorKind::MissingArgument, "missing keyword argument 'attribute'"));
   }
   Value fallback = r.keyword("default").value_or(Value());
-  auto case_sensitive = keyword_bool(r, "case_sensitive");
-  if (!case_sensitive) return err(std::move(case_sensitive).error());
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  auto path = arg_as_str(*attribute);
-  if (!path) return err(std::move(path).error());
-  bool cs = case_sensitive->value_or(false);
-  auto items = collect(*v);
-  if (!items) return err(std::move(items).error());
+  VQ_TRY(auto case_sensitive, keyword_bool(r, "case_sensitive"));
+  VQ_CHECK(r.finish());
+  VQ_TRY(auto path, arg_as_str(*attribute));
+  bool cs = case_sensitive.value_or(false);
+  VQ_TRY(auto items, collect(v));
   std::vector<std::pair<Value, Value>> keyed;
-  keyed.reserve(items->size());
-  for (auto& item : *items) keyed.emplace_back(path_or_default(item, *path, fallback), item);
+  keyed.reserve(items.size());
+  for (auto& item : items) keyed.emplace_back(path_or_default(item, path, fallback), item);
   std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
     return compare_keys(a.first, b.first, cs) < 0;
   });

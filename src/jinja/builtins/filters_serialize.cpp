@@ -154,7 +154,7 @@ class JsonWriter {
     for (std::size_t i = 0; i < items.size(); ++i) {
       if (i) out_ += ',';
       newline(depth + 1);
-      if (auto ok = write(items[i], depth + 1); !ok) return ok;
+      VQ_CHECK(write(items[i], depth + 1));
     }
     if (!items.empty()) newline(depth);
     out_ += ']';
@@ -234,36 +234,31 @@ void percent_encode(std::string& out, std::string_view text) {
 
 ValueResult tojson(State&, const Args& args) {
   ArgReader r(args, true);
-  auto v = r.required();
-  if (!v) return v;
+  VQ_TRY(auto v, r.required());
   auto indent_arg = r.positional_or_keyword("indent");
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  VQ_CHECK(r.finish());
   std::optional<std::size_t> indent;
   if (indent_arg) {
     if (indent_arg->is_bool()) {
       if (indent_arg->as_bool()) indent = 2;
     } else {
-      auto n = arg_to_usize(*indent_arg);
-      if (!n) return err(std::move(n).error());
-      indent = *n;
+      VQ_TRY(indent, arg_to_usize(*indent_arg));
     }
   }
   JsonWriter writer(indent, true);
-  if (auto ok = writer.write(*v, 0); !ok) return err(std::move(ok).error());
+  VQ_CHECK(writer.write(v, 0));
   return Value::safe_string(writer.take());
 }
 
 ValueResult urlencode(State&, const Args& args) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  VQ_TRY(auto v, r.required());
+  VQ_CHECK(r.finish());
   std::string out;
-  if (v->kind() == ValueKind::Map) {
-    auto keys = collect(*v);
-    if (!keys) return err(std::move(keys).error());
-    for (const auto& k : *keys) {
-      auto val = get_item(*v, k);
+  if (v.kind() == ValueKind::Map) {
+    VQ_TRY(auto keys, collect(v));
+    for (const auto& k : keys) {
+      auto val = get_item(v, k);
       if (!val || val->is_none() || val->is_undefined()) continue;
       if (!out.empty()) out += '&';
       percent_encode(out, k.to_display_string());
@@ -272,11 +267,11 @@ ValueResult urlencode(State&, const Args& args) {
     }
     return Value(std::move(out));
   }
-  if (v->is_none() || v->is_undefined()) return Value("");
-  if (v->is_string() || v->kind() == ValueKind::Bytes)
-    percent_encode(out, v->str());
+  if (v.is_none() || v.is_undefined()) return Value("");
+  if (v.is_string() || v.kind() == ValueKind::Bytes)
+    percent_encode(out, v.str());
   else
-    percent_encode(out, v->to_display_string());
+    percent_encode(out, v.to_display_string());
   return Value(std::move(out));
 }
 

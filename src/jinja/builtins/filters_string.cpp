@@ -19,12 +19,10 @@ constexpr std::size_t kMaxIndentedSize = 100'000'000;
 template <class F>
 ValueResult map_text(State& state, const Args& args, bool keep_safe, F&& f) {
   ArgReader r(args, false);
-  auto v = r.required_ref();
-  if (!v) return err(std::move(v).error());
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  auto text = text_input(state, **v);
-  if (!text) return err(std::move(text).error());
-  return text_value(f(text->view()), keep_safe && (*v)->is_safe());
+  VQ_TRY(const Value* v, r.required_ref());
+  VQ_CHECK(r.finish());
+  VQ_TRY(auto text, text_input(state, *v));
+  return text_value(f(text.view()), keep_safe && v->is_safe());
 }
 
 bool is_ascii_punct(char32_t c) {
@@ -83,24 +81,20 @@ ValueResult title(State& state, const Args& args) {
 
 ValueResult trim(State& state, const Args& args) {
   ArgReader r(args, false);
-  auto piped = r.required_ref();
-  if (!piped) return err(std::move(piped).error());
-  const Value* v = *piped;
+  VQ_TRY(const Value* v, r.required_ref());
   auto chars = r.optional();
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  auto text = text_input(state, *v);
-  if (!text) return err(std::move(text).error());
+  VQ_CHECK(r.finish());
+  VQ_TRY(auto text, text_input(state, *v));
   std::vector<char32_t> set;
   if (chars) {
-    auto c = text_input(state, *chars);
-    if (!c) return err(std::move(c).error());
-    std::string_view cs = *c;
+    VQ_TRY(auto c, text_input(state, *chars));
+    std::string_view cs = c;
     for (std::size_t i = 0; i < cs.size();) set.push_back(utf8::next(cs, i));
   }
   auto strip = [&](char32_t ch) {
     return chars ? std::find(set.begin(), set.end(), ch) != set.end() : is_whitespace(ch);
   };
-  std::string_view s = *text;
+  std::string_view s = text;
   // Whitespace in ASCII is decided byte by byte; only other characters are decoded.
   auto ascii_space = [&](unsigned char b) {
     return !chars && ((b >= 0x9 && b <= 0xD) || b == ' ');
@@ -166,81 +160,63 @@ ValueResult replace(State& state, const Args& args) {
   // Each argument is converted as it is read, so keyword arguments in the place of `from`
   // fail as kwargs, before `to` is found missing.
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
-  auto s = text_input(state, *v);
-  if (!s) return err(std::move(s).error());
-  auto from = r.required();
-  if (!from) return from;
-  auto f = text_input(state, *from);
-  if (!f) return err(std::move(f).error());
-  auto to = r.required();
-  if (!to) return to;
-  auto t = text_input(state, *to);
-  if (!t) return err(std::move(t).error());
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  VQ_TRY(auto v, r.required());
+  VQ_TRY(auto s, text_input(state, v));
+  VQ_TRY(auto from, r.required());
+  VQ_TRY(auto f, text_input(state, from));
+  VQ_TRY(auto to, r.required());
+  VQ_TRY(auto t, text_input(state, to));
+  VQ_CHECK(r.finish());
   // With a safe part under escaping, the result is safe: the value and the replacement are
   // escaped unless safe themselves, while the text searched for is matched as written.
   const AutoEscape mode = state.auto_escape();
-  if (mode != AutoEscape::None && (v->is_safe() || from->is_safe() || to->is_safe())) {
-    VQ_TRY(std::string text, escaped_unless_safe(mode, *v, *s));
-    VQ_TRY(std::string replacement, escaped_unless_safe(mode, *to, *t));
-    return Value::safe_string(replace_all(text, f->view(), replacement));
+  if (mode != AutoEscape::None && (v.is_safe() || from.is_safe() || to.is_safe())) {
+    VQ_TRY(std::string text, escaped_unless_safe(mode, v, s));
+    VQ_TRY(std::string replacement, escaped_unless_safe(mode, to, t));
+    return Value::safe_string(replace_all(text, f.view(), replacement));
   }
-  return Value(replace_all(s->view(), f->view(), t->view()));
+  return Value(replace_all(s.view(), f.view(), t.view()));
 }
 
 ValueResult safe(State& state, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  auto text = text_input(state, *v);
-  if (!text) return err(std::move(text).error());
-  return Value::safe_string(std::move(*text).str());
+  VQ_TRY(auto v, only_value(args));
+  VQ_TRY(auto text, text_input(state, v));
+  return Value::safe_string(std::move(text).str());
 }
 
 ValueResult string(State& state, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  if (v->is_string()) return *v;
-  auto text = text_input(state, *v);
-  if (!text) return err(std::move(text).error());
-  return Value(std::move(*text).str());
+  VQ_TRY(auto v, only_value(args));
+  if (v.is_string()) return v;
+  VQ_TRY(auto text, text_input(state, v));
+  return Value(std::move(text).str());
 }
 
 ValueResult escape(State& state, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  return escape_value(state, *v);
+  VQ_TRY(auto v, only_value(args));
+  return escape_value(state, v);
 }
 
 ValueResult indent(State& state, const Args& args) {
   ArgReader r(args, true);
-  auto v = r.required();
-  if (!v) return v;
+  VQ_TRY(auto v, r.required());
   auto width_arg = r.positional_or_keyword("width");
   auto first_arg = r.positional_or_keyword("first");
   auto blank_arg = r.positional_or_keyword("blank");
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  VQ_CHECK(r.finish());
   std::size_t width = 4;
   if (width_arg) {
-    auto w = arg_to_usize(*width_arg);
-    if (!w) return err(std::move(w).error());
-    width = *w;
+    VQ_TRY(width, arg_to_usize(*width_arg));
   }
   bool first = false, blank = false;
   if (first_arg) {
-    auto b = arg_to_bool(*first_arg);
-    if (!b) return err(std::move(b).error());
-    first = *b;
+    VQ_TRY(auto b, arg_to_bool(*first_arg));
+    first = b;
   }
   if (blank_arg) {
-    auto b = arg_to_bool(*blank_arg);
-    if (!b) return err(std::move(b).error());
-    blank = *b;
+    VQ_TRY(blank, arg_to_bool(*blank_arg));
   }
-  auto text = text_input(state, *v);
-  if (!text) return err(std::move(text).error());
-  std::string_view s = *text;
+  VQ_TRY(auto text, text_input(state, v));
+  std::string_view s = text;
   auto drop_terminator = [](std::string_view& t) {
     if (!t.empty() && t.back() == '\n') t.remove_suffix(1);
     if (!t.empty() && t.back() == '\r') t.remove_suffix(1);
@@ -275,23 +251,21 @@ ValueResult indent(State& state, const Args& args) {
   std::string_view result = out;
   drop_terminator(result);
   out.resize(result.size());
-  return text_value(std::move(out), v->is_safe());
+  return text_value(std::move(out), v.is_safe());
 }
 
 ValueResult lines(State&, const Args& args) {
-  auto v = only_value(args);
-  if (!v) return err(std::move(v).error());
-  auto s = string_only(*v);
-  if (!s) return err(std::move(s).error());
+  VQ_TRY(auto v, only_value(args));
+  VQ_TRY(auto s, string_only(v));
   std::vector<Value> out;
-  std::string_view text = *s;
+  std::string_view text = s;
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::size_t nl = text.find('\n', pos);
     std::string_view line =
         text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
     if (nl != std::string_view::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-    out.push_back(text_value(std::string(line), v->is_safe()));
+    out.push_back(text_value(std::string(line), v.is_safe()));
     if (nl == std::string_view::npos) break;
     pos = nl + 1;
   }
@@ -300,29 +274,25 @@ ValueResult lines(State&, const Args& args) {
 
 ValueResult split(State&, const Args& args) {
   ArgReader r(args, false);
-  auto v = r.required();
-  if (!v) return v;
+  VQ_TRY(auto v, r.required());
   auto sep_arg = r.optional();
   auto max_arg = r.optional();
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  VQ_CHECK(r.finish());
   // The arguments are converted before the value is checked.
   std::optional<std::string> sep;
   if (sep_arg) {
-    auto t = string_only(*sep_arg);
-    if (!t) return err(std::move(t).error());
-    sep = std::string(*t);
+    VQ_TRY(auto t, string_only(*sep_arg));
+    sep = std::string(t);
   }
   std::optional<std::size_t> max_splits;
   if (max_arg) {
-    auto n = arg_to_i64(*max_arg);
-    if (!n) return err(std::move(n).error());
-    if (*n >= 0) max_splits = static_cast<std::size_t>(*n);
+    VQ_TRY(auto n, arg_to_i64(*max_arg));
+    if (n >= 0) max_splits = static_cast<std::size_t>(n);
   }
-  auto s = string_only(*v);
-  if (!s) return err(std::move(s).error());
-  bool safe_items = v->is_safe();
+  VQ_TRY(auto s, string_only(v));
+  bool safe_items = v.is_safe();
   std::vector<Value> out;
-  std::string_view text = *s;
+  std::string_view text = s;
   auto push = [&](std::string_view piece) {
     out.push_back(text_value(std::string(piece), safe_items));
   };

@@ -1,6 +1,7 @@
 // The global functions: range, dict, debug, namespace.
 #include "jinja/builtins/builtin_globals.h"
 
+#include "base/try.h"
 #include "jinja/builtins/builtin_support.h"
 #include "jinja/value/value_ops.h"
 
@@ -19,24 +20,19 @@ velloquin::Result<std::int64_t, Error> range_arg(const Value& v) {
 
 ValueResult range(State&, const Args& args) {
   ArgReader r(args, false);
-  auto first = r.required();
-  if (!first) return first;
+  VQ_TRY(auto first, r.required());
   auto second = r.optional();
   auto third = r.optional();
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
-  auto a = range_arg(*first);
-  if (!a) return err(std::move(a).error());
-  std::int64_t start = 0, stop = *a, step = 1;
+  VQ_CHECK(r.finish());
+  VQ_TRY(auto a, range_arg(first));
+  std::int64_t start = 0, stop = a, step = 1;
   if (second) {
-    auto b = range_arg(*second);
-    if (!b) return err(std::move(b).error());
-    start = *a;
-    stop = *b;
+    VQ_TRY(auto b, range_arg(*second));
+    start = a;
+    stop = b;
   }
   if (third) {
-    auto c = range_arg(*third);
-    if (!c) return err(std::move(c).error());
-    step = *c;
+    VQ_TRY(step, range_arg(*third));
   }
   if (step == 0) return err(invalid_operation("cannot create range with step of 0"));
   Int128 span = step > 0 ? static_cast<Int128>(stop) - start : static_cast<Int128>(start) - stop;
@@ -51,7 +47,7 @@ ValueResult dict(State&, const Args& args) {
   auto base = r.optional();
   // Keyword arguments are all read below.
   for (const auto& [name, value] : args.kwargs) r.keyword(name);
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  VQ_CHECK(r.finish());
   MapEntries entries;
   if (base) {
     if (base->kind() != ValueKind::Map) return err(Error(ErrorKind::InvalidOperation));
@@ -113,7 +109,7 @@ ValueResult namespace_(State&, const Args& args) {
   auto base = r.optional();
   if (base && args.has_kwargs) return err(Error(ErrorKind::TooManyArguments));
   for (const auto& [name, value] : args.kwargs) r.keyword(name);
-  if (auto done = r.finish(); !done) return err(std::move(done).error());
+  VQ_CHECK(r.finish());
   MapEntries entries;
   if (base) {
     if (base->kind() != ValueKind::Map) {

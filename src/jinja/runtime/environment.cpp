@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/try.h"
 #include "jinja/runtime/template.h"
 
 namespace velloquin::jinja {
@@ -26,15 +27,14 @@ void Environment::add_filter(std::string name,
 }
 
 Result<void, Error> Environment::add_template(std::string name, std::string source) {
-  auto compiled = Template::compile(*this, name, std::move(source));
-  if (!compiled.ok()) return err(std::move(compiled).error());
+  VQ_TRY(auto compiled, Template::compile(*this, name, std::move(source)));
   for (auto& existing : templates_) {
     if (existing->name() == name) {
-      existing = std::move(compiled).value();
+      existing = std::move(compiled);
       return {};
     }
   }
-  templates_.push_back(std::move(compiled).value());
+  templates_.push_back(std::move(compiled));
   return {};
 }
 

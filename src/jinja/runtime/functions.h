@@ -40,8 +40,8 @@ struct Args {
 
 // Reads arguments one by one, in declaration order, and reports what the caller got wrong.
 //   ArgReader r(args, /*accepts_kwargs=*/true);
-//   auto value = r.required(); auto width = r.optional(); auto first = r.keyword("first");
-//   if (auto done = r.finish(); !done) return err(done.error());
+//   VQ_TRY(auto value, r.required()); auto width = r.optional(); auto first = r.keyword("first");
+//   VQ_CHECK(r.finish());
 class ArgReader {
  public:
   ArgReader(const Args& args, bool accepts_kwargs);

@@ -620,8 +620,7 @@ class Parser {
         if (++other_depth_ > kMaxOtherNesting) return err(too_deep());
         auto otherwise = parse_cond();
         --other_depth_;
-        if (!otherwise.ok()) return err(std::move(otherwise).error());
-        cond->otherwise = std::move(otherwise).value();
+        VQ_TRY(cond->otherwise, std::move(otherwise));
       }
       VQ_TRY(expr, finish(std::move(cond)));
     }

@@ -359,9 +359,8 @@ velloquin::Result<bool, Error> contains(const Value& container, const Value& nee
       [[fallthrough]];
     case ValueKind::Seq:
     case ValueKind::Iterator: {
-      auto it = iterate(container);
-      if (!it) return err(std::move(it).error());
-      while (auto item = it->next())
+      VQ_TRY(auto it, iterate(container));
+      while (auto item = it.next())
         if (values_equal(*item, needle)) return true;
       return false;
     }
@@ -497,13 +496,10 @@ std::vector<std::size_t> slice_positions(std::size_t size, std::optional<std::in
 }  // namespace
 
 ValueResult slice(const Value& base, const Value& start, const Value& stop, const Value& step) {
-  auto s = slice_part(start);
-  if (!s) return err(std::move(s).error());
-  auto e = slice_part(stop);
-  if (!e) return err(std::move(e).error());
-  auto st = slice_part(step);
-  if (!st) return err(std::move(st).error());
-  std::int64_t stride = st->value_or(1);
+  VQ_TRY(auto s, slice_part(start));
+  VQ_TRY(auto e, slice_part(stop));
+  VQ_TRY(auto st, slice_part(step));
+  std::int64_t stride = st.value_or(1);
   if (stride == 0) return err(invalid_operation("cannot slice by step size of 0"));
 
   if (base.is_none() || base.is_undefined()) return Value::seq({});
@@ -511,25 +507,24 @@ ValueResult slice(const Value& base, const Value& start, const Value& stop, cons
     std::string_view text = base.str();
     if (stride == 1 && utf8::ascii_prefix(text) == text.size()) {
       // One byte per character: the bounds are byte offsets.
-      const auto [first, end] = forward_slice_bounds(text.size(), *s, *e);
+      const auto [first, end] = forward_slice_bounds(text.size(), s, e);
       return Value(first < end ? text.substr(first, end - first) : std::string_view());
     }
     if (stride == 1) {
-      const auto [first, end] = forward_slice_bounds(utf8::count(text), *s, *e);
+      const auto [first, end] = forward_slice_bounds(utf8::count(text), s, e);
       return Value(first < end ? character_run(text, first, end) : std::string_view());
     }
     std::vector<std::size_t> starts;
     for (std::size_t i = 0; i < text.size(); i += utf8::char_len(text, i)) starts.push_back(i);
     std::string out;
-    for (std::size_t p : slice_positions(starts.size(), *s, *e, stride))
+    for (std::size_t p : slice_positions(starts.size(), s, e, stride))
       out += text.substr(starts[p], utf8::char_len(text, starts[p]));
     return Value(std::move(out));
   }
   if (base.is_seq_like() || (base.is_object() && base.kind() == ValueKind::Seq)) {
-    auto items = collect(base);
-    if (!items) return err(std::move(items).error());
+    VQ_TRY(auto items, collect(base));
     std::vector<Value> out;
-    for (std::size_t p : slice_positions(items->size(), *s, *e, stride)) out.push_back((*items)[p]);
+    for (std::size_t p : slice_positions(items.size(), s, e, stride)) out.push_back(items[p]);
     return Value::iterator(std::move(out));
   }
   return err(invalid_operation("value of type " + std::string(kind_name(base.kind())) +
@@ -636,11 +631,10 @@ velloquin::Result<ValueIterator, Error> iterate(const Value& v) {
 
 velloquin::Result<std::vector<Value>, Error> collect(const Value& v) {
   if (const auto* items = v.items()) return *items;
-  auto it = iterate(v);
-  if (!it) return err(std::move(it).error());
+  VQ_TRY(auto it, iterate(v));
   std::vector<Value> out;
-  if (auto n = it->remaining()) out.reserve(*n);
-  while (auto item = it->next()) out.push_back(std::move(*item));
+  if (auto n = it.remaining()) out.reserve(*n);
+  while (auto item = it.next()) out.push_back(std::move(*item));
   return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/try.h"
 #include "python/errors/error_reporting.h"
 #include "python/prompt/validation.h"
 
@@ -9,9 +10,8 @@ namespace velloquin::python {
 
 Result<CompositionEntry, PendingError> make_entry(PyObject* prompt, PyObject* vars,
                                                   std::optional<std::string> variant) {
-  auto validated = validate_in_python(vars, nullptr);
-  if (!validated) return err(std::move(validated).error());
-  auto value = to_kernel_value(validated->get());
+  VQ_TRY(auto validated, validate_in_python(vars, nullptr));
+  auto value = to_kernel_value(validated.get());
   if (!value) return err(consumer_error_to_pyerr(std::move(value).error()));
   return CompositionEntry{std::move(variant), std::move(value).value(), OwnedRef::borrow(prompt)};
 }

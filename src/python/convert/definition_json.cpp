@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "base/try.h"
 #include "python/convert/marshal.h"
 #include "python/errors/error_text.h"
 #include "python/support/py_ref.h"
@@ -68,12 +69,10 @@ Result<std::string, ConsumerError> plain_data_to_json(PyObject* shape) {
 }  // namespace
 
 Result<std::string, ConsumerError> definition_to_json(PyObject* shape) {
-  auto has_method = has_dump_method(shape);
-  if (!has_method) return err(std::move(has_method).error());
-  if (*has_method) {
-    auto dumped = dump_model(shape);
-    if (!dumped) return err(std::move(dumped).error());
-    if (dumped->has_value()) return std::move(**dumped);
+  VQ_TRY(auto has_method, has_dump_method(shape));
+  if (has_method) {
+    VQ_TRY(auto dumped, dump_model(shape));
+    if (dumped.has_value()) return std::move(*dumped);
   }
   return plain_data_to_json(shape);
 }

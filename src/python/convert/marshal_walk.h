@@ -26,6 +26,7 @@
 #include <utility>
 
 #include "base/result.h"
+#include "base/try.h"
 #include "python/convert/marshal_error.h"
 #include "python/errors/error_text.h"
 #include "python/support/py_ref.h"
@@ -174,9 +175,8 @@ WalkResult<Builder> walk_sequence(Builder& builder, PyObject* object) {
         PyObject* listed = PyList_GetItem(object, i);
         if (listed == nullptr) return err(from_python_exception());
         if (Py_IS_TYPE(listed, &PyUnicode_Type)) {
-          auto text = str_utf8(listed);
-          if (!text) return err(std::move(text).error());
-          builder.append_text(array, *text);
+          VQ_TRY(auto text, str_utf8(listed));
+          builder.append_text(array, text);
           continue;
         }
       }
@@ -185,15 +185,13 @@ WalkResult<Builder> walk_sequence(Builder& builder, PyObject* object) {
     if (!item) return err(from_python_exception());
     if constexpr (TakesText<Builder>) {
       if (Py_IS_TYPE(item.get(), &PyUnicode_Type)) {
-        auto text = str_utf8(item.get());
-        if (!text) return err(std::move(text).error());
-        builder.append_text(array, *text);
+        VQ_TRY(auto text, str_utf8(item.get()));
+        builder.append_text(array, text);
         continue;
       }
     }
-    WalkResult<Builder> converted = walk(builder, item.get());
-    if (!converted) return converted;
-    builder.append(array, std::move(converted).value());
+    VQ_TRY(auto converted, walk(builder, item.get()));
+    builder.append(array, std::move(converted));
   }
   return array;
 }
@@ -206,9 +204,8 @@ WalkResult<Builder> walk_iterable(Builder& builder, PyObject* object) {
   if (!iterator) return err(from_python_exception());
   typename Builder::Value array = builder.array();
   while (OwnedRef item = OwnedRef::steal(PyIter_Next(iterator.get()))) {
-    WalkResult<Builder> converted = walk(builder, item.get());
-    if (!converted) return converted;
-    builder.append(array, std::move(converted).value());
+    VQ_TRY(auto converted, walk(builder, item.get()));
+    builder.append(array, std::move(converted));
   }
   if (PyErr_Occurred()) return err(from_python_exception());
   return array;
@@ -251,21 +248,17 @@ WalkResult<Builder> walk_dict(Builder& builder, PyObject* object) {
       // Reading a str key and a str value runs no Python code, so the dict's own references
       // will do for such an entry.
       if (Py_IS_TYPE(borrowed_value, &PyUnicode_Type)) {
-        auto text = key_text(borrowed_key);
-        if (!text) return err(std::move(text).error());
-        auto utf8 = str_utf8(borrowed_value);
-        if (!utf8) return err(std::move(utf8).error());
-        builder.insert_text(result, borrowed_key, *text, *utf8);
+        VQ_TRY(auto text, key_text(borrowed_key));
+        VQ_TRY(auto utf8, str_utf8(borrowed_value));
+        builder.insert_text(result, borrowed_key, text, utf8);
         continue;
       }
     }
     OwnedRef key = OwnedRef::borrow(borrowed_key);
     OwnedRef value = OwnedRef::borrow(borrowed_value);
-    auto text = key_text(key.get());
-    if (!text) return err(std::move(text).error());
-    WalkResult<Builder> converted = walk(builder, value.get());
-    if (!converted) return converted;
-    insert_entry(builder, result, key.get(), *text, std::move(converted).value());
+    VQ_TRY(auto text, key_text(key.get()));
+    VQ_TRY(auto converted, walk(builder, value.get()));
+    insert_entry(builder, result, key.get(), text, std::move(converted));
   }
   return result;
 }
@@ -284,22 +277,19 @@ WalkResult<Builder> walk_mapping(Builder& builder, PyObject* object) {
   for (Py_ssize_t i = 0; i < length; ++i) {
     OwnedRef key = OwnedRef::steal(PySequence_GetItem(keys.get(), i));
     if (!key) return err(from_python_exception());
-    auto text = key_text(key.get());
-    if (!text) return err(std::move(text).error());
+    VQ_TRY(auto text, key_text(key.get()));
     OwnedRef value = OwnedRef::steal(PySequence_GetItem(values.get(), i));
     if (!value) return err(from_python_exception());
-    WalkResult<Builder> converted = walk(builder, value.get());
-    if (!converted) return converted;
-    insert_entry(builder, result, key.get(), *text, std::move(converted).value());
+    VQ_TRY(auto converted, walk(builder, value.get()));
+    insert_entry(builder, result, key.get(), text, std::move(converted));
   }
   return result;
 }
 
 template <class Builder>
 WalkResult<Builder> walk_string(Builder& builder, PyObject* object) {
-  auto text = str_utf8(object);
-  if (!text) return err(std::move(text).error());
-  return builder.string(*text);
+  VQ_TRY(auto text, str_utf8(object));
+  return builder.string(text);
 }
 
 // The cheap exact-type checks come first, then the abstract sequence and mapping protocols.

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/try.h"
 #include "definition/json/json_value_reader.h"
 #include "definition/read_messages.h"
 
@@ -85,7 +86,7 @@ Result<PromptOverlay, ConsumerError> read_overlay(Json value) {
              return read_field(o, "metadata", r.metadata, read_metadata);
            },
        }) {
-    if (auto read_one = read(object, overlay); !read_one) return err(std::move(read_one).error());
+    VQ_CHECK(read(object, overlay));
   }
   return overlay;
 }

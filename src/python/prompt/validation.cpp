@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/try.h"
 #include "library/error.h"
 #include "python/errors/error_reporting.h"
 #include "python/support/once_cell.h"
@@ -200,9 +201,7 @@ Result<OwnedRef, PendingError> validate_in_python(PyObject* model, PyObject* dat
     payload = OwnedRef::borrow(data);
   } else {
     model_class = OwnedRef::borrow(reinterpret_cast<PyObject*>(Py_TYPE(model)));
-    auto dumped = dump_json(model);
-    if (!dumped) return err(std::move(dumped).error());
-    payload = std::move(dumped).value();
+    VQ_TRY(payload, dump_json(model));
   }
   PyObject* name = interned(model_validate_name, "model_validate");
   if (name == nullptr) return err(PendingError::take_current());
