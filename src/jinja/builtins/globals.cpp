@@ -15,7 +15,6 @@ velloquin::Result<std::int64_t, Error> range_arg(const Value& v) {
   return arg_to_i64(v, "isize");
 }
 
-// Entries of a map-kind value (maps and map-like objects).
 }  // namespace
 
 ValueResult range(State&, const Args& args) {
