@@ -210,6 +210,16 @@ std::uint32_t error_line(const Expr& e) {
   return last_line(e, e.line);
 }
 
+// `located` for an error of `expr`: its line is found by walking the expression, so only when
+// there is an error to place.
+template <class R>
+R located(R result, const Expr& expr) {
+  if (!result.ok() && !result.error().template_name()) {
+    result.error().set_location("", error_line(expr));
+  }
+  return result;
+}
+
 bool unpackable(const Value& v) {
   if (v.is_seq_like() || v.is_map()) return true;
   if (const Object* o = v.object_ptr()) return o->kind() != ValueKind::Plain;
@@ -481,7 +491,7 @@ Result<void, Error> Evaluator::render_stmt(const Stmt& stmt, std::string& out) {
 Result<void, Error> Evaluator::render_emit(const EmitStmt& stmt, std::string& out) {
   Value scratch;
   VQ_TRY(const Value* v, eval_ref(*stmt.expr, scratch));
-  return located(emit(*v, out), error_line(*stmt.expr));
+  return located(emit(*v, out), *stmt.expr);
 }
 
 Result<void, Error> Evaluator::render_set(const SetStmt& stmt) {
@@ -511,7 +521,7 @@ Result<void, Error> Evaluator::render_if(const IfStmt& stmt, std::string& out) {
   for (const auto& branch : stmt.branches) {
     Value scratch;
     VQ_TRY(const Value* cond, eval_ref(*branch.cond, scratch));
-    VQ_TRY(bool taken, located(truth(*cond), error_line(*branch.cond)));
+    VQ_TRY(bool taken, located(truth(*cond), *branch.cond));
     if (taken) return render_body(branch.body, out);
   }
   return render_body(stmt.else_body, out);
@@ -554,7 +564,7 @@ Result<void, Error> Evaluator::render_autoescape(const AutoEscapeStmt& stmt, std
 
 Result<void, Error> Evaluator::render_for(const ForStmt& stmt, std::string& out) {
   VQ_TRY(Value iterable, eval(*stmt.iter));
-  VQ_CHECK(located(check_defined(iterable), error_line(*stmt.iter)));
+  VQ_CHECK(located(check_defined(iterable), *stmt.iter));
   auto collected = loop_items(iterable);
   if (!collected.ok()) return err(at_line(std::move(collected).error(), stmt.iter->line));
   std::shared_ptr<const std::vector<Value>> shared = std::move(collected).value();
@@ -570,7 +580,7 @@ Result<void, Error> Evaluator::render_for(const ForStmt& stmt, std::string& out)
         frames_.back().locals.clear();
         VQ_CHECK(bind(stmt.target, item));
         VQ_TRY(Value cond, eval(*stmt.filter));
-        VQ_TRY(bool keep, located(truth(cond), error_line(*stmt.filter)));
+        VQ_TRY(bool keep, located(truth(cond), *stmt.filter));
         if (keep) kept.push_back(item);
       }
       return {};
@@ -716,7 +726,7 @@ ValueResult Evaluator::eval_unary(const UnaryExpr& expr) {
 
 ValueResult Evaluator::eval_cond(const CondExpr& c) {
   VQ_TRY(Value cond, eval(*c.cond));
-  VQ_TRY(bool taken, located(truth(cond), error_line(*c.cond)));
+  VQ_TRY(bool taken, located(truth(cond), *c.cond));
   if (taken) return eval(*c.then);
   if (c.otherwise) return eval(*c.otherwise);
   return Value::silent_undefined();
@@ -978,7 +988,7 @@ ValueResult Evaluator::eval_filter(const FilterExpr& expr, const Value* captured
     return err(at_line(Error(ErrorKind::UnknownFilter, "filter " + expr.name + " is unknown"),
                        error_line(expr)));
   }
-  ValueResult result = located((*filter)(*this, args), error_line(expr));
+  ValueResult result = located((*filter)(*this, args), expr);
   if (result.ok()) VQ_CHECK(spend(units_for(args) + bulk(*result)));
   recycle(args);
   return result;
